@@ -1,0 +1,215 @@
+#pragma once
+// Bitmaps, canvases and the picture-format registry of the drawing layer.
+#include "platform/Classes.h"
+#include "platform/Types.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QImage;
+class TBitmap;
+class TCanvas;
+
+// Limits on pictures built from outside data (and on any bitmap): sides up to 65535 pixels,
+// at most 2^28 pixels.
+constexpr int64_t kMaxPictureSide = 65535;
+constexpr int64_t kMaxPicturePixels = int64_t(1) << 28;
+// Raises EInvalidGraphic "Picture of %d x %d pixels is too large" when W x H passes the limits,
+// or "Invalid picture size %d x %d" for a negative side.
+void CheckPictureSize(int64_t W, int64_t H);
+
+enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+int BitsPerPixel(TPixelFormat pf); // pfDevice counts as 24
+
+// ---- Graphic base ------------------------------------------------------------------------------
+class TGraphic {
+public:
+    virtual ~TGraphic() = default;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual bool Empty() const { return Width() == 0 || Height() == 0; }
+    virtual void LoadFromStream(TStream& Stream) = 0;
+    virtual void SaveToStream(TStream& Stream) = 0;
+    void LoadFromFile(const std::string& FileName);
+    // Written through WriteFileAtomically: a failed save leaves the old file.
+    void SaveToFile(const std::string& FileName);
+    // Renders this graphic into Dest (size and pixels). The default raises EConvertError
+    // "Cannot assign a %s to a %s".
+    virtual void AssignTo(TBitmap& Dest) const;
+    // Draws the graphic stretched into Rect of Canvas (the default renders through AssignTo).
+    virtual void Draw(TCanvas& Canvas, const TRect& Rect) const;
+    virtual const char* ClassName() const = 0;
+
+    bool Transparent() const { return FTransparent; }
+    virtual void SetTransparent(bool Value) { FTransparent = Value; }
+
+protected:
+    bool FTransparent = false;
+};
+
+// ---- Picture-format registry --------------------------------------------------------------------
+struct TFileFormat {
+    std::string Extension;   // without dot, e.g. "GIF"
+    std::string Description; // e.g. "GIF Image"
+    std::function<std::unique_ptr<TGraphic>()> Create;
+};
+// Registers a format (thread-safe); an extension registered twice replaces the earlier entry.
+void RegisterFileFormat(const std::string& Extension, const std::string& Description,
+                        std::function<std::unique_ptr<TGraphic>()> Create);
+std::vector<TFileFormat> RegisteredFileFormats();
+// The format for an extension (with or without dot, any case), or nullptr.
+const TFileFormat* FindFileFormat(const std::string& Extension);
+
+// ---- Pens, brushes, fonts ------------------------------------------------------------------------
+enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+// The sixteen binary raster operations; pmNotXor is the rubber band's mode.
+enum TPenMode {
+    pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
+    pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+};
+enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+struct TPen {
+    TColor Color = clBlack;
+    int Width = 1;
+    TPenStyle Style = psSolid;
+    TPenMode Mode = pmCopy;
+};
+struct TBrush {
+    TColor Color = clWhite;
+    TBrushStyle Style = bsSolid;
+};
+struct TFont {
+    std::string Name = "Arial";
+    int Size = 8; // points; Height = -Size * 96 / 72 pixels
+    TColor Color = clWindowText;
+    int Style = 0; // TFontStyle bits
+};
+
+// ---- Canvas --------------------------------------------------------------------------------------
+// Drawing on a bitmap with the desktop's conventions: a line leaves out its end pixel; Rectangle,
+// FillRect and Ellipse cover [Left, Right) x [Top, Bottom); Rectangle and Ellipse outline with the
+// pen and fill with the brush. Colours are resolved with ColorToRGB. Everything is drawn by our own
+// rasteriser except text, which QPainter draws onto the bitmap's rows in place.
+class TCanvas {
+public:
+    explicit TCanvas(TBitmap& Owner) : FOwner(Owner) {}
+    TPen Pen;
+    TBrush Brush;
+    TFont Font;
+    TPoint PenPos;
+
+    TColor Pixels(int X, int Y) const; // -1 outside the bitmap
+    void SetPixel(int X, int Y, TColor C);
+    void MoveTo(int X, int Y);
+    void LineTo(int X, int Y);
+    void Polyline(const std::vector<TPoint>& Points);
+    void Rectangle(int X1, int Y1, int X2, int Y2);
+    void Rectangle(const TRect& R) { Rectangle(R.Left, R.Top, R.Right, R.Bottom); }
+    void FillRect(const TRect& R);   // brush only
+    void FrameRect(const TRect& R);  // one-pixel frame in the brush colour
+    void Ellipse(int X1, int Y1, int X2, int Y2);
+    void Ellipse(const TRect& R) { Ellipse(R.Left, R.Top, R.Right, R.Bottom); }
+    void Polygon(const std::vector<TPoint>& Points);
+    void Draw(int X, int Y, const TGraphic& Graphic);
+    void StretchDraw(const TRect& Dest, const TGraphic& Graphic);
+    void CopyRect(const TRect& Dest, const TCanvas& Source, const TRect& SourceRect);
+    void TextOut(int X, int Y, const std::string& Text);
+    void TextRect(const TRect& R, int X, int Y, const std::string& Text);
+    int TextWidth(const std::string& Text) const;
+    int TextHeight(const std::string& Text) const;
+    TBitmap& Owner() const { return FOwner; }
+
+private:
+    TBitmap& FOwner;
+};
+
+// ---- Bitmap ----------------------------------------------------------------------------------------
+// A device-independent bitmap: rows top-down, each padded to 4 bytes; 1, 4 and 8-bit formats carry
+// a colour table. pfDevice, pf15bit and pf16bit are stored as 24 and 16 bits respectively.
+class TBitmap : public TGraphic {
+public:
+    TBitmap();
+    TBitmap(int W, int H, TPixelFormat Format = pf24bit);
+    ~TBitmap() override;
+    TBitmap(const TBitmap&) = delete;
+    TBitmap& operator=(const TBitmap&) = delete;
+
+    int Width() const override { return FWidth; }
+    int Height() const override { return FHeight; }
+    void SetWidth(int W) { SetSize(W, FHeight); }
+    void SetHeight(int H) { SetSize(FWidth, H); }
+    // Keeps the pixels inside both sizes; new pixels are white (palette index 0 in indexed formats).
+    // Raises through CheckPictureSize before allocating.
+    void SetSize(int W, int H);
+    TPixelFormat PixelFormat() const { return FPixelFormat; }
+    // Converts the pixels (to the nearest colour-table entry when reducing to an indexed format).
+    void SetPixelFormat(TPixelFormat Value);
+
+    // Row Y (0 = top). Raises EInvalidGraphic "Scan line index out of range" outside 0..Height-1.
+    uint8_t* ScanLine(int Y);
+    const uint8_t* ScanLine(int Y) const;
+    TRGBTriple* Row24(int Y) { return reinterpret_cast<TRGBTriple*>(ScanLine(Y)); }
+    const TRGBTriple* Row24(int Y) const { return reinterpret_cast<const TRGBTriple*>(ScanLine(Y)); }
+    int RowBytes() const { return FRowBytes; }
+    // All rows as one block (Height x RowBytes), or nullptr when empty.
+    uint8_t* Bits() { return FBits.empty() ? nullptr : FBits.data(); }
+    const uint8_t* Bits() const { return FBits.empty() ? nullptr : FBits.data(); }
+
+    // Colour table of an indexed format (2, 16 or 256 entries after SetPixelFormat).
+    std::vector<TRGBQuad>& Palette() { return FPalette; }
+    const std::vector<TRGBQuad>& Palette() const { return FPalette; }
+
+    TCanvas& Canvas() { return *FCanvas; }
+    const TCanvas& Canvas() const { return *FCanvas; }
+
+    // The colour of a pixel in any format (-1 outside), and setting one.
+    TColor GetPixel(int X, int Y) const;
+    void SetPixelColor(int X, int Y, TColor C);
+
+    // nullptr empties the bitmap; a TBitmap copies size, format, palette, pixels and transparency;
+    // any other graphic renders itself through AssignTo.
+    void Assign(const TGraphic* Source);
+    void AssignTo(TBitmap& Dest) const override { Dest.Assign(this); }
+
+    // Transparency: with TransparentMode tmAuto the colour is the bottom-left pixel's.
+    enum TTransparentMode { tmAuto, tmFixed };
+    TTransparentMode TransparentMode = tmAuto;
+    TColor TransparentColor() const;
+    void SetTransparentColor(TColor C); // switches TransparentMode to tmFixed
+
+    // BMP reading and writing.
+    void LoadFromStream(TStream& Stream) override;
+    void SaveToStream(TStream& Stream) override;
+    void Draw(TCanvas& Canvas, const TRect& Rect) const override;
+    const char* ClassName() const override { return "TBitmap"; }
+
+    // A QImage over the rows of a 24-bit (Format_BGR888) or 32-bit (Format_RGB32) bitmap, sharing
+    // the pixels; other formats give a converted copy. Valid until the bitmap is resized.
+    QImage AsQImage();
+    // Copies a QImage into a 24-bit bitmap.
+    void AssignQImage(const QImage& Image);
+
+private:
+    void Allocate(int W, int H, TPixelFormat pf);
+    int FWidth = 0;
+    int FHeight = 0;
+    TPixelFormat FPixelFormat = pf24bit;
+    int FRowBytes = 0;
+    std::vector<uint8_t> FBits;
+    std::vector<TRGBQuad> FPalette;
+    TColor FTransparentColor = clDefault;
+    std::unique_ptr<TCanvas> FCanvas;
+};
+
+// ---- BMP files ---------------------------------------------------------------------------------------
+// Reads a BMP (1, 4, 8, 16, 24, 32 bits; RLE4, RLE8, bit fields; top-down or bottom-up; core, info,
+// V4 and V5 headers) from the stream's position. Every size is checked before use; damaged or cut
+// short files raise EInvalidGraphic "Bitmap image is not valid" (or a more specific message).
+// 1/4/8-bit files keep their format and palette; 16-bit files become 24-bit; 32-bit stay 32-bit.
+void ReadBMP(TStream& Stream, TBitmap& Bitmap);
+// Writes a BITMAPINFOHEADER BMP in the bitmap's own format (bottom-up rows, palette for indexed).
+void WriteBMP(TStream& Stream, const TBitmap& Bitmap);

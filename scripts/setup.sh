@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs everything Canvello needs to build, test and benchmark on Debian 12 (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends \
+  build-essential cmake g++ clang libclang-rt-dev \
+  qt6-base-dev libgl1-mesa-dev qt6-qpa-plugins \
+  libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev \
+  fonts-dejavu-core xvfb xauth \
+  imagemagick libjpeg-turbo-progs gifsicle giflib-tools libvips-tools >/dev/null

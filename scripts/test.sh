@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds Canvello and runs every test. With CI=true the whole suite runs a second time in a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build -j"$jobs" --output-on-failure --timeout 300
+if [ "${CI:-}" = "true" ]; then
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCANVELLO_SANITIZE=ON -DCANVELLO_BENCH=OFF >/dev/null
+  cmake --build build-asan -j"$jobs"
+  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan -j"$jobs" --output-on-failure --timeout 600
+fi
