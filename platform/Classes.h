@@ -11,6 +11,8 @@
 // ---- Streams ---------------------------------------------------------------------------------
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };
 
+// Seeking to a negative position raises EStreamError "Invalid stream position"; seeking past the end
+// is allowed (reads there return 0, a write there fills the gap with zeros).
 class TStream {
 public:
     virtual ~TStream() = default;
@@ -23,6 +25,7 @@ public:
     int64_t Position();
     void SetPosition(int64_t Pos);
     virtual int64_t Size();
+    // The base raises EStreamError "Stream size cannot be changed".
     virtual void SetSize(int64_t NewSize);
 
     // Exactly Count bytes or EReadError "Stream read error" / EWriteError "Stream write error".
@@ -45,10 +48,15 @@ enum : uint16_t {
 };
 
 // A stream over a file. Opening failures raise EFOpenError "Cannot open file \"%s\". %s";
-// fmCreate failures EFCreateError "Cannot create file \"%s\". %s".
+// fmCreate failures EFCreateError "Cannot create file \"%s\". %s" (the second %s is the system's
+// reason). A folder cannot be opened. Read and write failures raise EReadError "Cannot read file
+// \"%s\". %s" and EWriteError "Cannot write file \"%s\". %s"; Read and Write retry short transfers
+// until Count bytes or the end of the file.
 class TFileStream : public TStream {
 public:
     TFileStream(const std::string& FileName, uint16_t Mode);
+    // Takes over an open descriptor (closed by the destructor); FileName is used in messages.
+    TFileStream(int Handle, const std::string& FileName);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -66,7 +74,8 @@ private:
     int FHandle = -1;
 };
 
-// A growable stream in memory.
+// A growable stream in memory. SaveToFile writes through WriteFileAtomically. A size that cannot be
+// allocated raises EOutOfMemory "Out of memory".
 class TMemoryStream : public TStream {
 public:
     TMemoryStream() = default;
@@ -106,7 +115,9 @@ private:
 
 // Writes a file whole or not at all: Writer fills a temporary file in the target's folder, which is
 // flushed and renamed over FileName only when Writer returns normally. On any failure the temporary
-// file is removed, the old file stays as it was and the exception propagates.
+// file is removed, the old file stays as it was and the exception propagates. The temporary file is
+// ".<name>.XXXXXX" beside the target; the result keeps the permissions of the file it replaces
+// (0644 minus the umask for a new file). A symbolic link is followed: its target is replaced.
 void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer);
 
 // ---- Lists -----------------------------------------------------------------------------------

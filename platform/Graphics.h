@@ -71,6 +71,10 @@ enum TPenMode {
 };
 enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
 enum TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+// Polygon interiors: even-odd (the desktop's default) or non-zero winding.
+enum TFillMode { fmAlternate, fmWinding };
+// FloodFill: fsSurface fills the area of exactly the given colour, fsBorder the area bounded by it.
+enum TFillStyle { fsSurface, fsBorder };
 
 struct TPen {
     TColor Color = clBlack;
@@ -91,9 +95,14 @@ struct TFont {
 
 // ---- Canvas --------------------------------------------------------------------------------------
 // Drawing on a bitmap with the desktop's conventions: a line leaves out its end pixel; Rectangle,
-// FillRect and Ellipse cover [Left, Right) x [Top, Bottom); Rectangle and Ellipse outline with the
-// pen and fill with the brush. Colours are resolved with ColorToRGB. Everything is drawn by our own
-// rasteriser except text, which QPainter draws onto the bitmap's rows in place.
+// FillRect and Ellipse cover [Left, Right) x [Top, Bottom); Rectangle, Ellipse and Polygon outline
+// with the pen and fill with the brush, both through the pen mode (a pixel covered twice by one
+// figure still changes once), while FillRect, FrameRect and FloodFill copy the brush. One-pixel
+// pens may be dotted (alternate pixels) or dashed, the gaps taking the brush colour when the brush
+// is solid; wider pens are round dabs. Colours are resolved with ColorToRGB; indexed bitmaps take
+// the nearest palette entry. Everything is clipped to the bitmap and drawn by our own rasteriser
+// except text, which QPainter draws onto the bitmap's rows in place (hard-edged glyphs, the cell
+// filled with the brush colour when the brush is solid).
 class TCanvas {
 public:
     explicit TCanvas(TBitmap& Owner) : FOwner(Owner) {}
@@ -101,12 +110,13 @@ public:
     TBrush Brush;
     TFont Font;
     TPoint PenPos;
+    TFillMode FillMode = fmAlternate;
 
     TColor Pixels(int X, int Y) const; // -1 outside the bitmap
     void SetPixel(int X, int Y, TColor C);
     void MoveTo(int X, int Y);
     void LineTo(int X, int Y);
-    void Polyline(const std::vector<TPoint>& Points);
+    void Polyline(const std::vector<TPoint>& Points); // keeps PenPos
     void Rectangle(int X1, int Y1, int X2, int Y2);
     void Rectangle(const TRect& R) { Rectangle(R.Left, R.Top, R.Right, R.Bottom); }
     void FillRect(const TRect& R);   // brush only
@@ -114,10 +124,13 @@ public:
     void Ellipse(int X1, int Y1, int X2, int Y2);
     void Ellipse(const TRect& R) { Ellipse(R.Left, R.Top, R.Right, R.Bottom); }
     void Polygon(const std::vector<TPoint>& Points);
+    // Fills the 4-connected area around (X, Y) with the brush (copy mode).
+    void FloodFill(int X, int Y, TColor Color, TFillStyle FillStyle);
     void Draw(int X, int Y, const TGraphic& Graphic);
     void StretchDraw(const TRect& Dest, const TGraphic& Graphic);
     void CopyRect(const TRect& Dest, const TCanvas& Source, const TRect& SourceRect);
-    void TextOut(int X, int Y, const std::string& Text);
+    void TextOut(int X, int Y, const std::string& Text); // PenPos moves to the text's end
+    // Text clipped to R; a solid brush fills all of R.
     void TextRect(const TRect& R, int X, int Y, const std::string& Text);
     int TextWidth(const std::string& Text) const;
     int TextHeight(const std::string& Text) const;
@@ -125,6 +138,7 @@ public:
 
 private:
     TBitmap& FOwner;
+    int FStylePos = 0; // position in the dash pattern, kept across LineTo and reset by MoveTo
 };
 
 // ---- Bitmap ----------------------------------------------------------------------------------------
@@ -194,7 +208,11 @@ public:
     void AssignQImage(const QImage& Image);
 
 private:
-    void Allocate(int W, int H, TPixelFormat pf);
+    friend void ReadBMP(TStream& Stream, TBitmap& Bitmap);
+    // Storage for W x H in pf; every byte set to Fill.
+    void Allocate(int W, int H, TPixelFormat pf, uint8_t Fill);
+    // Takes size, format, palette and pixels of Other (transparency and canvas stay).
+    void TakePixels(TBitmap& Other);
     int FWidth = 0;
     int FHeight = 0;
     TPixelFormat FPixelFormat = pf24bit;
@@ -211,5 +229,6 @@ private:
 // short files raise EInvalidGraphic "Bitmap image is not valid" (or a more specific message).
 // 1/4/8-bit files keep their format and palette; 16-bit files become 24-bit; 32-bit stay 32-bit.
 void ReadBMP(TStream& Stream, TBitmap& Bitmap);
-// Writes a BITMAPINFOHEADER BMP in the bitmap's own format (bottom-up rows, palette for indexed).
+// Writes a BITMAPINFOHEADER BMP in the bitmap's own format (bottom-up rows, palette for indexed,
+// 565 bit fields for pf16bit). An empty bitmap raises EInvalidGraphic "Cannot save an empty bitmap".
 void WriteBMP(TStream& Stream, const TBitmap& Bitmap);

@@ -43,13 +43,25 @@ CANVELLO_EXCEPTION(EInvalidOperation, Exception)
 using TVarRec = std::variant<int64_t, double, std::string>;
 
 // The runtime's Format: %s, %d, %u, %x (%X), %e, %f, %g, %n, %m, %p, %%, with index, width and
-// precision ("%3.1f", "%-8s", "%.5d", "%*d"). A specifier that does not fit its argument raises
-// EConvertError, as does a missing argument.
+// precision ("%3.1f", "%-8s", "%.5d", "%*d", "%1:s"). A specifier that does not fit its argument raises
+// EConvertError "Format '%s' invalid or incompatible with argument", a missing argument
+// "No argument for format '%s'".
+//  %d, %u, %x: integers; precision is the minimum number of digits. %u and %x show a negative
+//     value that fits 32 bits as its 32-bit two's complement, any other as 64 bits; %x is upper case.
+//  %e: "-d.ddd...E+ddd", precision = significant digits (15). %f: fixed, precision = decimals (2).
+//  %g: the shorter of fixed and scientific ("1E20", "1.5E-7"), precision = significant digits (15).
+//  %n: like %f with "," thousands separators. %m: "$1,234.50", negative "($1,234.50)".
+//  %p: 16 upper-case hex digits. %s: precision is the maximum number of characters.
+// Floating-point values are rounded half away from zero on their exact decimal value; the decimal
+// separator is always the point, whatever the process locale.
 std::string FormatV(const std::string& fmt, const std::vector<TVarRec>& args);
 
 namespace detail {
 inline TVarRec ToVarRec(const std::string& s) { return s; }
 inline TVarRec ToVarRec(const char* s) { return std::string(s ? s : ""); }
+inline TVarRec ToVarRec(char c) { return std::string(1, c); }
+// Pointers go out as integers (for %p).
+inline TVarRec ToVarRec(const void* p) { return static_cast<int64_t>(reinterpret_cast<uintptr_t>(p)); }
 inline TVarRec ToVarRec(double v) { return v; }
 inline TVarRec ToVarRec(float v) { return static_cast<double>(v); }
 template <typename T>
@@ -101,13 +113,17 @@ int CompareStr(const std::string& a, const std::string& b);
 // ---- Paths: '/' and '\' both delimit folders ---------------------------------------------------
 bool IsPathDelimiter(char c);
 std::string ExtractFilePath(const std::string& name);  // up to and including the last delimiter
-std::string ExtractFileDir(const std::string& name);   // without the trailing delimiter
+std::string ExtractFileDir(const std::string& name);   // without the trailing delimiter (keeps a root "/")
 std::string ExtractFileName(const std::string& name);  // after the last delimiter
 std::string ExtractFileExt(const std::string& name);   // from the last dot after the last delimiter
 std::string ChangeFileExt(const std::string& name, const std::string& ext);
-std::string IncludeTrailingPathDelimiter(const std::string& s); // appends '/'
+// Appends '/' unless s already ends with a delimiter; an empty s stays empty (it must not become
+// the root folder).
+std::string IncludeTrailingPathDelimiter(const std::string& s);
+// Removes one trailing delimiter; the root "/" stays as it is.
 std::string ExcludeTrailingPathDelimiter(const std::string& s);
 bool FileExists(const std::string& name);      // a regular file (or link to one)
 bool DirectoryExists(const std::string& name); // a folder
 bool DeleteFile(const std::string& name);
+// Fails (false) when `to` already exists: a rename never overwrites a file.
 bool RenameFile(const std::string& from, const std::string& to);
