@@ -206,13 +206,14 @@ public:
     QImage AsQImage();
     // Copies a QImage into a 24-bit bitmap.
     void AssignQImage(const QImage& Image);
+    // Takes size, format, palette and pixels of Other without copying (transparency and canvas
+    // stay); Other is left empty.
+    void TakePixels(TBitmap& Other);
 
 private:
     friend void ReadBMP(TStream& Stream, TBitmap& Bitmap);
     // Storage for W x H in pf; every byte set to Fill.
     void Allocate(int W, int H, TPixelFormat pf, uint8_t Fill);
-    // Takes size, format, palette and pixels of Other (transparency and canvas stay).
-    void TakePixels(TBitmap& Other);
     int FWidth = 0;
     int FHeight = 0;
     TPixelFormat FPixelFormat = pf24bit;

@@ -339,13 +339,29 @@ void TJPEGImage::SaveToStream(TStream& Stream)
         Stream.WriteBuffer(FData.data(), static_cast<int64_t>(FData.size()));
 }
 
-void TJPEGImage::Assign(const TBitmap& Source)
+namespace {
+// A 24-bit copy of a bitmap in another format.
+std::unique_ptr<TBitmap> Copy24(const TBitmap& Source)
 {
     auto Copy = std::make_unique<TBitmap>();
     Copy->Assign(&Source);
     if (Copy->PixelFormat() != pf24bit)
         Copy->SetPixelFormat(pf24bit);
-    FSource = std::move(Copy);
+    return Copy;
+}
+} // namespace
+
+void TJPEGImage::SaveBitmapToStream(const TBitmap& Source, TStream& Stream) const
+{
+    if (Source.PixelFormat() == pf24bit)
+        Encode(Source, Stream, CompressionQuality, ProgressiveEncoding);
+    else
+        Encode(*Copy24(Source), Stream, CompressionQuality, ProgressiveEncoding);
+}
+
+void TJPEGImage::Assign(const TBitmap& Source)
+{
+    FSource = Copy24(Source);
     FData.clear();
     FNaturalWidth = FSource->Width();
     FNaturalHeight = FSource->Height();

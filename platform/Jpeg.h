@@ -38,6 +38,8 @@ public:
     void SaveToStream(TStream& Stream) override;
     // Takes a copy of a bitmap's pixels (as 24-bit) to encode.
     void Assign(const TBitmap& Source);
+    // Encodes Source with this image's settings straight to Stream, without keeping a copy of it.
+    void SaveBitmapToStream(const TBitmap& Source, TStream& Stream) const;
     // Decodes into Dest as a 24-bit bitmap (grey, CMYK and YCCK converted to RGB).
     void AssignTo(TBitmap& Dest) const override;
     void Draw(TCanvas& Canvas, const TRect& Rect) const override;
