@@ -1,13 +1,35 @@
-// Program entry.
-#include <QApplication>
-#include <QMainWindow>
+// Program entry: command line, application object, tool-tip look, main window, splash, event loop.
+#include "shell/CVApplication.h"
+#include "shell/CVGlobal.h"
+#include "shell/CVHintWindow.h"
+#include "shell/MainWindowStub.h"
+#include "shell/SplashDlg.h"
+#include "shell/StartUp.h"
+
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("Canvello");
-    w.resize(800, 600);
-    w.show();
-    return app.exec();
+    AppParams.ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+
+    TCVApplication app(argc, argv);
+    QApplication::setApplicationName("Canvello");
+    TCVHintWindow::Install();
+
+    int result = 1;
+    try {
+        // The shared bitmaps and metrics read the style just installed.
+        InitCVGlobal();
+        std::unique_ptr<QMainWindow> mainWindow = CreateMainWindow();
+        if (!AppParams.HasOption(aoNoSplash))
+            TSplashDialog::Execute(nullptr, 2);
+        mainWindow->show();
+        result = app.exec();
+    } catch (...) {
+        // A failure before the event loop runs: say why instead of ending silently.
+        ReportEventException(nullptr);
+    }
+    DoneCVGlobal();
+    return result;
 }

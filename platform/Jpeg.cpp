@@ -320,7 +320,14 @@ void TJPEGImage::LoadFromStream(TStream& Stream)
     const int64_t Remaining = Stream.Size() - Stream.Position();
     if (Remaining > 0) {
         Data.resize(static_cast<size_t>(Remaining));
-        Data.resize(static_cast<size_t>(Stream.Read(Data.data(), Remaining)));
+        size_t Got = 0;
+        while (Got < Data.size()) {
+            const int64_t N = Stream.Read(Data.data() + Got, static_cast<int64_t>(Data.size() - Got));
+            if (N <= 0)
+                break;
+            Got += static_cast<size_t>(N);
+        }
+        Data.resize(Got);
     }
     // Reading the header raises for anything that is not a readable JPEG.
     const TDecompressor D(Data.data(), Data.size());

@@ -111,9 +111,11 @@ TEST(Streams, MemoryStreamGrowsFillsGapsAndResizes)
     EXPECT_EQ(m.Position(), 2);
     EXPECT_EQ(m.Size(), 2);
     EXPECT_THROW(m.SetSize(-1), EStreamError);
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer ends the program on an impossible allocation
     m.SetPosition(int64_t(1) << 62);
     EXPECT_THROW(m.WriteValue<uint64_t>(0), EOutOfMemory);
     EXPECT_EQ(m.Size(), 2);
+#endif
     m.Clear();
     EXPECT_EQ(m.Size(), 0);
     EXPECT_EQ(m.Position(), 0);

@@ -439,6 +439,23 @@ TEST(Jpeg, EncodesIndexedBitmapsAsTheirColours)
     EXPECT_LT(Back.Row24(4)[4].rgbtGreen, 16);
 }
 
+TEST(Jpeg, EncodingWithoutACopyWritesTheSameFile)
+{
+    auto Gradient = GradientBitmap(23, 17);
+    TBitmap Indexed(5, 5, pf24bit);
+    Indexed.Canvas().Brush.Color = clTeal;
+    Indexed.Canvas().FillRect(Rect(0, 0, 5, 5));
+    Indexed.SetPixelFormat(pf4bit);
+    const TBitmap* Sources[] = {Gradient.get(), &Indexed};
+    for (const TBitmap* Source : Sources) {
+        TJPEGImage Jpeg;
+        Jpeg.CompressionQuality = 75;
+        TMemoryStream Direct;
+        Jpeg.SaveBitmapToStream(*Source, Direct);
+        EXPECT_EQ(Direct.Bytes(), Encode(*Source, 75));
+    }
+}
+
 namespace {
 // A stream that accepts only the first Limit bytes.
 class TShortStream : public TMemoryStream {

@@ -1,0 +1,147 @@
+// Picture files: BMP and JPEG load and save of a 6000 x 4000 picture, and the scaled fast decode the
+// browser uses for thumbnails.
+//
+//   bench_picture_files [benchmark options]        Google Benchmark on a generated photo-like picture
+//   bench_picture_files --time OP INPUT [OUTPUT] [REPEAT]
+//                                                   best wall time of REPEAT runs in milliseconds, for
+//                                                   scripts/bench-picture-files.sh; OP is one of
+//                                                   bmp-load, bmp-save, jpeg-load, jpeg-save, jpeg-thumb
+#include "BenchMain.h"
+#include "image/XBitmap.h"
+#include "platform/Jpeg.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+// Smooth gradients with a little noise: compresses like a photo, not like a flat test card.
+void PaintPhotoLike(TBitmap& Bmp)
+{
+    uint32_t Seed = 12345;
+    for (int Y = 0; Y < Bmp.Height(); ++Y) {
+        TRGBTriple* Row = Bmp.Row24(Y);
+        for (int X = 0; X < Bmp.Width(); ++X) {
+            Seed = Seed * 1664525u + 1013904223u;
+            const int Noise = static_cast<int>(Seed >> 28) - 8;
+            auto Channel = [Noise](int V) { return static_cast<uint8_t>(std::clamp(V + Noise, 0, 255)); };
+            Row[X] = {Channel((X * 255) / Bmp.Width()), Channel(((X + Y) * 127) / (Bmp.Width() + Bmp.Height()) + 64),
+                      Channel((Y * 255) / Bmp.Height())};
+        }
+    }
+}
+
+// The operations timed, each a fresh picture object as the program uses them.
+void LoadPicture(const std::string& Input)
+{
+    TXBitmap Bmp;
+    Bmp.LoadPictureFromFile(Input, false);
+    benchmark::DoNotOptimize(Bmp.Bits());
+}
+
+void LoadThumbnail(const std::string& Input)
+{
+    TFileStream Stream(Input, fmOpenRead | fmShareDenyWrite);
+    TJPEGImage Jpeg;
+    Jpeg.LoadFromStream(Stream);
+    Jpeg.Scale = jsEighth;
+    Jpeg.Performance = jpBestSpeed;
+    TBitmap Bmp;
+    Jpeg.AssignTo(Bmp);
+    benchmark::DoNotOptimize(Bmp.Bits());
+}
+
+struct TFiles {
+    std::filesystem::path Dir;
+    std::string Bmp, Jpeg;
+    TXBitmap Picture;
+    TFiles()
+    {
+        Dir = std::filesystem::temp_directory_path() / ("canvello-bench-" + std::to_string(getpid()));
+        std::filesystem::create_directories(Dir);
+        Bmp = (Dir / "photo.bmp").string();
+        Jpeg = (Dir / "photo.jpg").string();
+        Picture.SetSize(kWidth, kHeight);
+        PaintPhotoLike(Picture);
+        Picture.SavePictureToFile(Bmp, false);
+        Picture.SavePictureToFile(Jpeg, false);
+    }
+    ~TFiles() { std::filesystem::remove_all(Dir); }
+};
+
+TFiles& Files()
+{
+    static TFiles F;
+    return F;
+}
+
+void BM_Load(benchmark::State& State, std::string TFiles::*File)
+{
+    for (auto _ : State)
+        LoadPicture(Files().*File);
+}
+
+void BM_Save(benchmark::State& State, const char* Name)
+{
+    const std::string Out = (Files().Dir / Name).string();
+    for (auto _ : State)
+        Files().Picture.SavePictureToFile(Out, false);
+}
+
+void BM_JpegThumbnailEighthFast(benchmark::State& State)
+{
+    for (auto _ : State)
+        LoadThumbnail(Files().Jpeg);
+}
+
+BENCHMARK_CAPTURE(BM_Load, Bmp, &TFiles::Bmp)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Save, Bmp, "out.bmp")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Load, Jpeg, &TFiles::Jpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Save, Jpeg, "out.jpg")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegThumbnailEighthFast)->Unit(benchmark::kMillisecond);
+
+// ---- Command-line timing ---------------------------------------------------------------------------
+int TimeOperation(int Argc, char** Argv)
+{
+    if (Argc < 4) {
+        std::fprintf(stderr, "usage: %s --time OP INPUT [OUTPUT] [REPEAT]\n", Argv[0]);
+        return 2;
+    }
+    const std::string Op = Argv[2], Input = Argv[3];
+    const std::string Output = Argc > 4 ? Argv[4] : "";
+    const int Repeat = Argc > 5 ? std::max(1, std::atoi(Argv[5])) : 5;
+
+    TXBitmap Source; // the picture a save writes
+    if (Op == "bmp-save" || Op == "jpeg-save")
+        Source.LoadPictureFromFile(Input, false);
+    const std::map<std::string, std::function<void()>> Ops = {
+        {"bmp-load", [&] { LoadPicture(Input); }},
+        {"jpeg-load", [&] { LoadPicture(Input); }},
+        {"jpeg-thumb", [&] { LoadThumbnail(Input); }},
+        {"bmp-save", [&] { Source.SavePictureToFile(Output, true); }},
+        {"jpeg-save", [&] { Source.SavePictureToFile(Output, false); }},
+    };
+    const auto It = Ops.find(Op);
+    if (It == Ops.end() || ((Op == "bmp-save" || Op == "jpeg-save") && Output.empty())) {
+        std::fprintf(stderr, "unknown operation or missing output: %s\n", Op.c_str());
+        return 2;
+    }
+    std::printf("%.1f\n", BestMilliseconds(Repeat, It->second));
+    return 0;
+}
+
+} // namespace
+
+int main(int Argc, char** Argv)
+{
+    return BenchMain(Argc, Argv, TimeOperation);
+}

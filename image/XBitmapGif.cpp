@@ -1,0 +1,60 @@
+// GIF loading and saving of the picture bitmap.
+#include "image/XBitmap.h"
+
+#include "gif/GIFColorReduction.h"
+#include "gif/GIFExtensions.h"
+#include "gif/GIFImage.h"
+
+#include <memory>
+
+// The frame that stands for the picture: the first one holding pixels (a successful load has one).
+static TGIFSubImage* FirstPictureFrame(const TGIFImage& GIF)
+{
+    for (int i = 0; i < GIF.Images.Count(); ++i)
+        if (!GIF.Images.GetFrame(i)->Empty())
+            return GIF.Images.GetFrame(i);
+    return nullptr;
+}
+
+void TXBitmap::LoadGIFFromStream(TStream& Stream)
+{
+    TGIFImage GIF;
+    GIF.LoadFromStream(Stream);
+
+    std::unique_ptr<TGifLoadOptions> Options;
+    if (TGIFSubImage* Frame = FirstPictureFrame(GIF)) {
+        const int Index = Frame->Extensions.IndexOfLabel(bsGraphicControlExtension, 0);
+        if (Index >= 0) {
+            auto* GCE = static_cast<TGIFGraphicControlExtension*>(Frame->Extensions.GetExtension(Index));
+            Options = std::make_unique<TGifLoadOptions>();
+            Options->Transparent = GCE->GetTransparent();
+            if (Options->Transparent)
+                Options->TransparentColour = GCE->GetTransparentColor();
+        }
+    }
+    Assign(GIF.GetBitmap());
+    GifLoadOptions = std::move(Options);
+}
+
+void TXBitmap::SaveGIFToFile(const std::string& FileName)
+{
+    TGIFImage GIF;
+    const auto* Options = dynamic_cast<const TGifLoadOptions*>(GifLoadOptions.get());
+    if (Options && Options->Transparent) {
+        // The transparent colour gets an index of its own that no other pixel is mapped or
+        // dithered onto, and exactly the pixels of that colour take it.
+        int TransparentIndex = 0;
+        const std::unique_ptr<TBitmap> Reduced = ReduceColorsTransparent(*this, Options->TransparentColour, TransparentIndex);
+        GIF.Assign(Reduced.get());
+        TGIFSubImage* Frame = GIF.Images.GetFrame(0);
+        auto* GCE = new TGIFGraphicControlExtension(Frame);
+        Frame->Extensions.Add(GCE);
+        GCE->SetTransparent(true);
+        GCE->SetTransparentColorIndex(TransparentIndex);
+    } else {
+        const TGIFPalette Palette = CreateOptimizedPaletteFromBitmap(*this, 256, 8, false);
+        const std::unique_ptr<TBitmap> Reduced = ReduceColors(*this, ReduceGivenPalette, DitherFloydSteinberg, 0, Palette);
+        GIF.Assign(Reduced.get());
+    }
+    GIF.SaveToFile(FileName);
+}
