@@ -19,6 +19,7 @@ namespace {
 // ---- Cache file layout (little-endian) ---------------------------------------------------------------
 constexpr char kMagic[] = "Picture Browser"; // stored as a short string: length byte 15, then the text
 constexpr int kMagicSize = 16;
+constexpr int kHeaderSize = kMagicSize + 8; // magic, version, record count
 constexpr int kCurrentVersion = 1;
 constexpr int kNameFieldSize = 255; // length byte and up to 254 bytes
 constexpr int kRecordSize = kNameFieldSize + 5 * 4;
@@ -70,9 +71,9 @@ void DrawRaisedEdge(TCanvas& Canvas, TRect R)
 {
     const TBrush Saved = Canvas.Brush;
     Canvas.Brush.Style = bsSolid;
-    const auto Line = [&](TColor Colour, const TRect& Part) {
+    const auto Line = [&](TColor Colour, const TRect& Side) {
         Canvas.Brush.Color = Colour;
-        Canvas.FillRect(Part);
+        Canvas.FillRect(Side);
     };
     for (const auto& [Light, Dark] : {std::pair{cl3DLight, cl3DDkShadow}, {clBtnHighlight, clBtnShadow}}) {
         if (R.Width() <= 0 || R.Height() <= 0)
@@ -219,10 +220,10 @@ bool TCustomPictureDB::ReadCache()
         // the old layout with the bare record count.
         if (Data[0] == kMagicSize - 1 &&
             SameText(std::string(reinterpret_cast<const char*>(Data) + 1, kMagicSize - 1), kMagic)) {
-            if (Size < 24)
+            if (Size < kHeaderSize)
                 return false;
             File.SetVersion(GetInt32(Data + kMagicSize));
-            File.SetHeaderSize(24);
+            File.SetHeaderSize(kHeaderSize);
         } else {
             File.SetVersion(0);
         }
@@ -288,7 +289,7 @@ bool TCustomPictureDB::WriteCache()
         if (IsLink(Path) && ::unlink(Path.c_str()) != 0)
             return false;
         std::vector<uint8_t> Header;
-        Header.reserve(24 + FRecords.size() * kRecordSize);
+        Header.reserve(kHeaderSize + FRecords.size() * kRecordSize);
         Header.push_back(kMagicSize - 1);
         Header.insert(Header.end(), kMagic, kMagic + kMagicSize - 1);
         PutInt32(Header, kCurrentVersion);
@@ -378,8 +379,11 @@ bool TCustomPictureDB::LoadFromCache()
             TMemoryStream OldThumbnails;
             OldThumbnails.Bytes().swap(Thumbnails.Bytes());
             Thumbnails.Clear();
+            // Files that still do not load change nothing, and then nothing needs writing.
+            bool Changed = false;
             int Next = 0;
             for (size_t I = 0; I < Old.size(); ++I) {
+                Changed = Changed || State[I] != 0;
                 if (State[I] == 0) {
                     TFileRecord& R = *Old[I];
                     const int64_t End = int64_t(R.Offset) + R.Length;
@@ -399,14 +403,14 @@ bool TCustomPictureDB::LoadFromCache()
                     OnProgressStart(this, static_cast<int>(NewFiles.size()));
                 for (size_t I = 0; I < NewFiles.size(); ++I) {
                     picdb::TThumbnail Thumb = Batch.Take(static_cast<int>(FirstNew + I));
-                    AddThumbnail(NewFiles[I].Name, Thumb);
+                    Changed = AddThumbnail(NewFiles[I].Name, Thumb) >= 0 || Changed;
                     if (OnProgress)
                         OnProgress(this);
                 }
                 if (OnProgressEnd)
                     OnProgressEnd(this);
             }
-            FModified = true;
+            FModified = FModified || Changed;
         }
         LayoutCells();
         return true;

@@ -115,7 +115,6 @@ public:
     int GetMaxThumbWidth() const { return MaxThumbWidth; }
     int GetMaxThumbHeight() const { return MaxThumbHeight; }
     int GetCaptionY() const { return CaptionY; }
-    const TMemoryStream& GetThumbnails() const { return Thumbnails; }
 
 protected:
     // Builds the records by loading every picture of the folder.

@@ -133,6 +133,7 @@ public:
     using TCustomPictureDB::ReadCache;
     using TCustomPictureDB::WriteCache;
     std::vector<std::string> Events;
+    int64_t ThumbnailsSize() { return Thumbnails.Size(); }
 
     std::vector<std::string> Names() const
     {
@@ -142,12 +143,11 @@ public:
         return Out;
     }
     // The size of a record's thumbnail, read from its JPEG header.
-    std::pair<int, int> ThumbSize(int Index) const
+    std::pair<int, int> ThumbSize(int Index)
     {
         const TFileRecord* R = Records(Index);
         int W = 0, H = 0;
-        const auto& T = const_cast<TMemoryStream&>(GetThumbnails());
-        EXPECT_TRUE(TJPEGImage::ReadHeaderSize(T.Memory() + R->Offset, size_t(R->Length), W, H));
+        EXPECT_TRUE(TJPEGImage::ReadHeaderSize(Thumbnails.Memory() + R->Offset, size_t(R->Length), W, H));
         return {W, H};
     }
 };

@@ -3,6 +3,7 @@
 
 #include "image/XBitmap.h"
 
+#include <QDir>
 #include <QLocale>
 
 using namespace picdbtest;
@@ -97,13 +98,11 @@ TEST(PicDBMakeThumbnail, FilesThatAreNoPicturesGiveNothing)
     WriteText(F / "text.jpg", "This is not a picture at all, just some words.");
     WriteText(F / "short.jpg", "\xFF\xD8\xFF");
     std::vector<uint8_t> Cut = JpegBytes(64, 64, 1);
-    Cut.resize(Cut.size() / 3);
+    Cut.resize(100);
     WriteBytes(F / "cut.jpg", Cut);
     QDir().mkdir(QString::fromStdString(F / "folder.jpg"));
-    for (const char* Name : {"text.jpg", "short.jpg", "missing.jpg", "folder.jpg"})
+    for (const char* Name : {"text.jpg", "short.jpg", "cut.jpg", "missing.jpg", "folder.jpg"})
         EXPECT_FALSE(picdb::MakeThumbnail(F / Name, 94, 98).Ok) << Name;
-    // A cut JPEG still decodes what it has (the library fills the rest), as the picture loader does.
-    EXPECT_TRUE(picdb::MakeThumbnail(F / "cut.jpg", 94, 98).Ok);
 }
 
 TEST(PicDBFileAge, PacksLocalTimeInDosForm)

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Times the browser's picture database on a folder of 300 camera-sized JPEG photos (4000 x 3000, each
+# different): the first scan, which makes every thumbnail and writes "picbrowser.pbf", beside
+# vipsthumbnail making thumbnails of the same size (94 x 98 box, quality 80) from the same files with
+# the same number of threads; then opening the folder again from its cache file.
+#
+# Prints both times in milliseconds and two ratios: first scan / vipsthumbnail (goal: at most 1.5) and
+# re-open / first scan (goal: below 0.05).
+#
+# The folder is generated once with ImageMagick (a plasma picture rolled, recoloured and grained
+# differently for each file) and kept in $PHOTOS (default /tmp/canvello-picdb-photos) for later runs.
+# vipsthumbnail runs as THREADS processes side by side (xargs -P), each single-threaded, so its time
+# includes its process start-ups (a few milliseconds each); Canvello's is measured inside the program.
+#
+# Usage: scripts/bench-picture-db.sh [REPEAT]     (default 3; BUILD=folder picks the build folder,
+#                                                   THREADS the thread count, default: cores)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$root/build-bench}
+repeat=${1:-3}
+threads=${THREADS:-$(nproc)}
+photos=${PHOTOS:-/tmp/canvello-picdb-photos}
+count=300
+# shellcheck source=bench-common.sh
+. "$root/scripts/bench-common.sh"
+
+command -v vipsthumbnail >/dev/null || { echo "vipsthumbnail is missing (apt-get install libvips-tools)" >&2; exit 1; }
+im=$(command -v convert-im6.q16 || command -v convert) || { echo "ImageMagick is missing" >&2; exit 1; }
+
+log=$(mktemp)
+if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCANVELLO_TESTS=OFF -DCANVELLO_BENCH=ON &&
+       cmake --build "$build" -j"$(nproc)" --target bench_picture_db; } >"$log" 2>&1; then
+  cat "$log" >&2
+  exit 1
+fi
+rm -f "$log"
+bench=$build/bench/bench_picture_db
+
+if [ "$(find "$photos" -maxdepth 1 -name 'photo*.jpg' 2>/dev/null | wc -l)" -ne "$count" ]; then
+  echo "Making $count photos of 4000 x 3000 in $photos (once)..."
+  rm -rf "$photos"
+  mkdir -p "$photos"
+  "$im" -seed 7 -size 4000x3000 plasma:fractal -depth 8 "$photos/.base.ppm"
+  seq 0 $((count - 1)) | xargs -P "$(nproc)" -I{} sh -c '
+    i={}; n=$(printf "%03d" "$i")
+    "$0" "$1/.base.ppm" -roll +$((i * 373 % 4000))+$((i * 531 % 3000)) -modulate 100,$((70 + i % 60)),$((i * 7 % 200)) \
+      -seed "$i" -attenuate 0.25 +noise Gaussian -quality 90 "$1/photo$n.jpg"' "$im" "$photos"
+  rm -f "$photos/.base.ppm"
+fi
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+vips_run() {
+  rm -f "$out"/*.jpg
+  find "$photos" -maxdepth 1 -name 'photo*.jpg' -print0 |
+    VIPS_CONCURRENCY=1 xargs -0 -P "$threads" -n $(((count + threads - 1) / threads)) \
+      vipsthumbnail --size 94x98 -o "$out/%s.jpg[Q=80]"
+}
+vips_ms=$(best_ms vips_run)
+[ "$(find "$out" -name '*.jpg' | wc -l)" -eq "$count" ] || { echo "vipsthumbnail did not make $count thumbnails" >&2; exit 1; }
+
+scan_ms=$("$bench" --time scan "$photos" "$repeat" "$threads" 2>/dev/null)
+reopen_ms=$("$bench" --time reopen "$photos" "$repeat" "$threads" 2>/dev/null)
+rm -f "$photos/picbrowser.pbf"
+
+printf '%-44s %10s\n' "$count photos of 4000 x 3000, $threads threads" "ms"
+printf '%-44s %10s\n' "vipsthumbnail --size 94x98 (xargs -P $threads)" "$vips_ms"
+printf '%-44s %10s\n' "Canvello first scan (thumbnails + cache)" "$scan_ms"
+printf '%-44s %10s\n' "Canvello re-open from picbrowser.pbf" "$reopen_ms"
+echo "first scan / vipsthumbnail: $(ratio "$scan_ms" "$vips_ms")   (goal <= 1.5)"
+echo "re-open / first scan:       $(ratio "$reopen_ms" "$scan_ms")   (goal < 0.05)"

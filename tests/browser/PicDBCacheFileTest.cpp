@@ -1,0 +1,291 @@
+// The cache file "picbrowser.pbf": its layout field by field, byte-exact round trips, the old
+// version-0 layout, and damaged files of every kind falling back to a scan.
+#include "PicDBTestSupport.h"
+
+#include <functional>
+
+using namespace picdbtest;
+
+namespace {
+
+int32_t Int32At(const std::vector<uint8_t>& B, size_t At)
+{
+    return int32_t(uint32_t(B[At]) | uint32_t(B[At + 1]) << 8 | uint32_t(B[At + 2]) << 16 | uint32_t(B[At + 3]) << 24);
+}
+
+// Two real pictures whose cache entries claim the size 1234 x 567: a database that shows that size
+// read the cache, one that shows 40 x 30 scanned the folder.
+struct TCachedFolder {
+    TFolder F;
+    std::vector<uint8_t> Jpeg1 = JpegBytes(16, 12, 1), Jpeg2 = JpegBytes(12, 16, 2);
+    int32_t Age1 = 0, Age2 = 0;
+    TCachedFolder()
+    {
+        WriteJpeg(F / "one.jpg", 40, 30, 1);
+        WriteJpeg(F / "two.jpg", 40, 30, 2);
+        Age1 = FileAgeOf(F / "one.jpg");
+        Age2 = FileAgeOf(F / "two.jpg");
+    }
+    // A version-1 file: thumbnails stored in the other order, junk after the names and after the
+    // last thumbnail, all of which a reader must accept.
+    TCacheWriter Valid(uint8_t Pad = 0xAB) const
+    {
+        TCacheWriter W;
+        W.Magic();
+        W.Int32(1);
+        W.Int32(2);
+        W.Record("one.jpg", Age1, 1234, 567, int32_t(Jpeg2.size()), int32_t(Jpeg1.size()), Pad);
+        W.Record("two.jpg", Age2, 1234, 567, 0, int32_t(Jpeg2.size()), Pad);
+        W.Append(Jpeg2);
+        W.Append(Jpeg1);
+        W.Append({1, 2, 3, 4, 5});
+        return W;
+    }
+};
+
+} // namespace
+
+TEST(PicDBCacheFile, WrittenFieldByFieldLittleEndian)
+{
+    TFolder F;
+    WriteJpeg(F / "b.jpg", 40, 30, 1);
+    WriteBmp(F / "a.bmp", 20, 10, 2);
+    TTestDB DB;
+    DB.SetDirectory(F.Path);
+    const int32_t L0 = DB.Records(0)->Length, L1 = DB.Records(1)->Length;
+    DB.Close(false);
+    const std::vector<uint8_t> B = ReadBytes(F.Cache());
+    ASSERT_EQ(B.size(), size_t(24 + 2 * 275 + L0 + L1));
+    EXPECT_EQ(std::string(B.begin(), B.begin() + 16), "\x0FPicture Browser");
+    EXPECT_EQ(Int32At(B, 16), 1);
+    EXPECT_EQ(Int32At(B, 20), 2);
+    const size_t R0 = 24, R1 = 24 + 275;
+    EXPECT_EQ(B[R0], 5);
+    EXPECT_EQ(std::string(B.begin() + R0 + 1, B.begin() + R0 + 6), "a.bmp");
+    EXPECT_TRUE(std::all_of(B.begin() + R0 + 6, B.begin() + R0 + 255, [](uint8_t V) { return V == 0; }));
+    EXPECT_EQ(Int32At(B, R0 + 255), FileAgeOf(F / "a.bmp")); // FileAge comes before the size on disk
+    EXPECT_EQ(Int32At(B, R0 + 259), 20);
+    EXPECT_EQ(Int32At(B, R0 + 263), 10);
+    EXPECT_EQ(Int32At(B, R0 + 267), 0);
+    EXPECT_EQ(Int32At(B, R0 + 271), L0);
+    EXPECT_EQ(std::string(B.begin() + R1 + 1, B.begin() + R1 + 6), "b.jpg");
+    EXPECT_EQ(Int32At(B, R1 + 267), L0);
+    EXPECT_EQ(Int32At(B, R1 + 271), L1);
+    const size_t Area = 24 + 2 * 275;
+    EXPECT_EQ(B[Area], 0xFF);
+    EXPECT_EQ(B[Area + 1], 0xD8);
+    EXPECT_EQ(B[Area + L0], 0xFF);
+    EXPECT_EQ(B[Area + L0 + 1], 0xD8);
+}
+
+TEST(PicDBCacheFile, RoundTripsByteForByte)
+{
+    // A cache we wrote ourselves: reading it and writing it again gives the same bytes.
+    {
+        TFolder F;
+        WriteJpeg(F / "x.jpg", 50, 20, 1);
+        WriteJpeg(F / "y.jpg", 20, 50, 2);
+        WriteBmp(F / "z.bmp", 33, 33, 3);
+        {
+            TTestDB DB;
+            DB.SetDirectory(F.Path);
+        }
+        const std::vector<uint8_t> First = ReadBytes(F.Cache());
+        TTestDB DB;
+        DB.SetDirectory(F.Path);
+        ASSERT_FALSE(DB.Modified());
+        ASSERT_TRUE(DB.Sort(skName, true)); // the same order, but marked as changed
+        DB.Close(false);
+        EXPECT_EQ(ReadBytes(F.Cache()), First);
+    }
+    // A cache from elsewhere, with junk in the undefined bytes, thumbnails out of order and bytes
+    // after the last thumbnail: all kept.
+    TCachedFolder C;
+    const std::vector<uint8_t> Original = C.Valid().Bytes;
+    WriteBytes(C.F.Cache(), Original);
+    TTestDB DB;
+    DB.SetDirectory(C.F.Path);
+    ASSERT_EQ(DB.GetDimensionsText(0), "1234 x 567");
+    ASSERT_FALSE(DB.Modified());
+    ASSERT_TRUE(::unlink(C.F.Cache().c_str()) == 0);
+    ASSERT_TRUE(DB.WriteCache());
+    EXPECT_EQ(ReadBytes(C.F.Cache()), Original);
+}
+
+TEST(PicDBCacheFile, OldVersionZeroLayoutIsReadAndRewritten)
+{
+    TCachedFolder C;
+    // No magic, no version: the count at 0, records from 4, offsets counted from the file's start.
+    TCacheWriter W;
+    W.Int32(2);
+    const int32_t Area = 4 + 2 * 275;
+    W.Record("one.jpg", C.Age1, 1234, 567, Area, int32_t(C.Jpeg1.size()));
+    W.Record("two.jpg", C.Age2, 1234, 567, Area + int32_t(C.Jpeg1.size()), int32_t(C.Jpeg2.size()));
+    W.Append(C.Jpeg1);
+    W.Append(C.Jpeg2);
+    WriteBytes(C.F.Cache(), W.Bytes);
+
+    TTestDB DB;
+    DB.SetDirectory(C.F.Path);
+    ASSERT_EQ(DB.Names(), (std::vector<std::string>{"one.jpg", "two.jpg"}));
+    EXPECT_EQ(DB.GetDimensionsText(1), "1234 x 567");
+    EXPECT_EQ(DB.Records(0)->Offset, 0);
+    EXPECT_EQ(DB.Records(1)->Offset, int32_t(C.Jpeg1.size()));
+    EXPECT_EQ(DB.ThumbSize(1), std::make_pair(12, 16));
+    EXPECT_TRUE(DB.Modified());
+    EXPECT_TRUE(DB.Events.empty());
+    DB.Close(false);
+
+    const std::vector<uint8_t> B = ReadBytes(C.F.Cache());
+    ASSERT_EQ(B.size(), 24 + 2 * 275 + C.Jpeg1.size() + C.Jpeg2.size());
+    EXPECT_EQ(std::string(B.begin(), B.begin() + 16), "\x0FPicture Browser");
+    EXPECT_EQ(Int32At(B, 16), 1);
+    EXPECT_EQ(std::vector<uint8_t>(B.begin() + 24 + 550, B.begin() + 24 + 550 + long(C.Jpeg1.size())), C.Jpeg1);
+}
+
+TEST(PicDBCacheFile, MagicIgnoresCaseAndAnyVersionIsRead)
+{
+    TCachedFolder C;
+    struct Case {
+        const char* Magic;
+        int32_t Version;
+    } Cases[] = {{"PICTURE browser", 1}, {"Picture Browser", 7}, {"Picture Browser", -3}};
+    for (const Case& K : Cases) {
+        TCacheWriter W = C.Valid(0);
+        std::copy(K.Magic, K.Magic + 15, W.Bytes.begin() + 1);
+        W.Bytes[16] = uint8_t(K.Version);
+        W.Bytes[17] = W.Bytes[18] = W.Bytes[19] = K.Version < 0 ? 0xFF : 0;
+        WriteBytes(C.F.Cache(), W.Bytes);
+        TTestDB DB;
+        DB.SetDirectory(C.F.Path);
+        EXPECT_EQ(DB.GetDimensionsText(0), "1234 x 567") << K.Magic << " " << K.Version;
+        EXPECT_FALSE(DB.Modified());
+        DB.Close(true);
+    }
+    // The magic with version 0: offsets count from the start of the file, after the long header.
+    TCacheWriter W;
+    W.Magic();
+    W.Int32(0);
+    W.Int32(1);
+    W.Record("one.jpg", C.Age1, 1234, 567, 24 + 275, int32_t(C.Jpeg1.size()));
+    W.Append(C.Jpeg1);
+    WriteBytes(C.F.Cache(), W.Bytes);
+    TTestDB DB;
+    DB.SetDirectory(C.F.Path);
+    ASSERT_EQ(DB.Count(), 2); // two.jpg is new
+    EXPECT_EQ(DB.GetDimensionsText(0), "1234 x 567");
+    EXPECT_EQ(DB.Records(0)->Offset, 0);
+    EXPECT_EQ(DB.GetDimensionsText(1), "40 x 30");
+}
+
+TEST(PicDBCacheFile, DamagedFilesFallBackToAScan)
+{
+    TCachedFolder C;
+    const int32_t L1 = int32_t(C.Jpeg1.size()), L2 = int32_t(C.Jpeg2.size());
+    const auto Records = [&](TCacheWriter& W, const std::string& Name1, int32_t Off1, int32_t Len1, const std::string& Name2,
+                             int32_t Off2, int32_t Len2) {
+        W.Magic();
+        W.Int32(1);
+        W.Int32(2);
+        W.Record(Name1, C.Age1, 1234, 567, Off1, Len1);
+        W.Record(Name2, C.Age2, 1234, 567, Off2, Len2);
+        W.Append(C.Jpeg1);
+        W.Append(C.Jpeg2);
+    };
+    const auto WithRecords = [&](std::string N1, int32_t O1, int32_t Len1, std::string N2, int32_t O2, int32_t Len2) {
+        return [=](TCacheWriter& W) { Records(W, N1, O1, Len1, N2, O2, Len2); };
+    };
+    struct Case {
+        const char* What;
+        std::function<void(TCacheWriter&)> Build;
+    } Cases[] = {
+        {"empty file", [](TCacheWriter&) {}},
+        {"shorter than 16 bytes", [](TCacheWriter& W) { W.Int32(0); W.Int32(0); }},
+        {"magic without version", [](TCacheWriter& W) { W.Magic(); W.Int32(1); }},
+        {"negative count", [&](TCacheWriter& W) { W.Magic(); W.Int32(1); W.Int32(-1); W.Append(C.Jpeg1); }},
+        {"count beyond the file", [&](TCacheWriter& W) { Records(W, "one.jpg", 0, L1, "two.jpg", L1, L2); W.Bytes[20] = 200; W.Bytes.resize(24 + 275 * 3); }},
+        {"huge count", [&](TCacheWriter& W) { Records(W, "one.jpg", 0, L1, "two.jpg", L1, L2); W.Bytes[23] = 0x7F; }},
+        {"cut inside the records", [&](TCacheWriter& W) { Records(W, "one.jpg", 0, L1, "two.jpg", L1, L2); W.Bytes.resize(24 + 275 + 100); }},
+        {"offset past the area", WithRecords("one.jpg", 0, L1, "two.jpg", L1 + 1, L2)},
+        {"length past the area", WithRecords("one.jpg", 0, L1, "two.jpg", L1, L2 + 1)},
+        {"negative offset", WithRecords("one.jpg", -4, L1, "two.jpg", L1, L2)},
+        {"negative length", WithRecords("one.jpg", 0, -L1, "two.jpg", L1, L2)},
+        {"zero length", WithRecords("one.jpg", 0, 0, "two.jpg", L1, L2)},
+        {"overflowing offset", WithRecords("one.jpg", 0x7FFFFFF0, 0x7FFFFFF0, "two.jpg", L1, L2)},
+        {"overlapping thumbnails", WithRecords("one.jpg", 0, L1, "two.jpg", L1 - 10, L2)},
+        {"shared thumbnail", WithRecords("one.jpg", 0, L1, "two.jpg", 0, L1)},
+        {"duplicate name", WithRecords("one.jpg", 0, L1, "one.jpg", L1, L2)},
+        {"name with a slash", WithRecords("one.jpg", 0, L1, "../two.jpg", L1, L2)},
+        {"name dot dot", WithRecords("one.jpg", 0, L1, "..", L1, L2)},
+        {"name dot", WithRecords(".", 0, L1, "two.jpg", L1, L2)},
+        {"empty name", WithRecords("", 0, L1, "two.jpg", L1, L2)},
+        {"name with NUL", WithRecords(std::string("one\0.jpg", 8), 0, L1, "two.jpg", L1, L2)},
+        {"name length 255", [&](TCacheWriter& W) {
+             W.Magic(); W.Int32(1); W.Int32(1);
+             W.Record(std::string(254, 'n'), C.Age1, 1, 1, 0, L1, 'n', 255);
+             W.Append(C.Jpeg1);
+         }},
+        {"thumbnail that is no JPEG", [&](TCacheWriter& W) {
+             W.Magic(); W.Int32(1); W.Int32(2);
+             W.Record("one.jpg", C.Age1, 1234, 567, 0, 20);
+             W.Record("two.jpg", C.Age2, 1234, 567, 20, L2);
+             W.Append(std::vector<uint8_t>(20, 0x55));
+             W.Append(C.Jpeg2);
+         }},
+        {"version 0 with offsets before the area", [&](TCacheWriter& W) {
+             W.Int32(1);
+             W.Record("one.jpg", C.Age1, 1234, 567, 0, L1);
+             W.Append(C.Jpeg1);
+         }},
+        {"garbage", [](TCacheWriter& W) { for (int I = 0; I < 4000; ++I) W.Bytes.push_back(uint8_t(I * 131 + 7)); }},
+    };
+    for (const Case& K : Cases) {
+        TCacheWriter W;
+        K.Build(W);
+        WriteBytes(C.F.Cache(), W.Bytes);
+        TTestDB DB;
+        DB.SetDirectory(C.F.Path);
+        ASSERT_EQ(DB.Names(), (std::vector<std::string>{"one.jpg", "two.jpg"})) << K.What;
+        EXPECT_EQ(DB.GetDimensionsText(0), "40 x 30") << K.What;
+        EXPECT_EQ(DB.GetDimensionsText(1), "40 x 30") << K.What;
+        EXPECT_EQ(DB.Events.front(), "start 2") << K.What;
+        ASSERT_NE(DB.DrawCell(1, true), nullptr) << K.What;
+        DB.Close(false);
+        // The damaged file was replaced by a good one.
+        TTestDB Again;
+        Again.SetDirectory(C.F.Path);
+        EXPECT_TRUE(Again.Events.empty()) << K.What;
+        EXPECT_EQ(Again.GetDimensionsText(1), "40 x 30") << K.What;
+        Again.Close(true);
+    }
+}
+
+TEST(PicDBCacheFile, RandomlyDamagedFilesNeverReadOutsideThemselves)
+{
+    TCachedFolder C;
+    const std::vector<uint8_t> Good = C.Valid().Bytes;
+    uint32_t Seed = 2024;
+    const auto Next = [&Seed](uint32_t Range) {
+        Seed = Seed * 1664525u + 1013904223u;
+        return (Seed >> 8) % Range;
+    };
+    for (int Round = 0; Round < 150; ++Round) {
+        std::vector<uint8_t> Bytes = Good;
+        // Damage the header and records, where sizes, counts and offsets live; sometimes cut the file.
+        for (uint32_t K = 0, N = 1 + Next(6); K < N; ++K)
+            Bytes[Next(24 + 2 * 275)] = uint8_t(Next(256));
+        if (Next(4) == 0)
+            Bytes.resize(Next(uint32_t(Bytes.size())));
+        WriteBytes(C.F.Cache(), Bytes);
+        TTestDB DB;
+        DB.SetDirectory(C.F.Path);
+        ASSERT_LE(DB.Count(), 2) << Round;
+        for (int I = 0; I < DB.Count(); ++I) {
+            const TFileRecord& R = *DB.Records(I);
+            ASSERT_GE(R.Offset, 0) << Round;
+            ASSERT_LE(int64_t(R.Offset) + R.Length, DB.ThumbnailsSize()) << Round;
+            DB.DrawCell(I, I == 0);
+        }
+        DB.Close(true);
+    }
+}
