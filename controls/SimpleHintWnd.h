@@ -28,8 +28,8 @@ inline int HintHidePause = 2500;
 // Rows a pointer of unknown shape covers below its hot spot.
 inline constexpr int kDefaultCursorMargin = 32;
 
-// Rows of the cursor image below its hot spot that are visible (Alpha: any image whose alpha, or
-// whose non-white pixels for a mono image, show the pointer). -1 when the image shows nothing.
+// Rows of the cursor image below its hot spot that show something (pixels with any alpha): the
+// last visible row + 1 - HotSpotY, at least 0; -1 when the image shows nothing.
 inline int VisibleCursorRowsBelow(const QImage& Image, int HotSpotY)
 {
     const QImage img = Image.convertToFormat(QImage::Format_ARGB32);
@@ -132,7 +132,6 @@ public:
         FWindowRect = PlaceHintRect(QCursor::pos(), CursorHeightMargin(), HintSize(font(), FText), desktop);
         setGeometry(FWindowRect);
         show();
-        raise();
         update();
         if (FHideDelay > 0) {
             FHideTimer = new QTimer(this);

@@ -12,7 +12,7 @@ namespace {
 // Frames may legally be as large as the codec's limits, but a fuzzer with a memory cap and a time
 // limit would only report those as slow: inputs whose logical screen, as the frames leave it, is
 // larger than this are skipped. The walk over the blocks is deliberately loose; it looks for sizes.
-constexpr int64_t kMaxFuzzPixels = int64_t(1) << 22;
+constexpr int64_t kMaxFuzzPixels = int64_t(1) << 20;
 
 bool TooLarge(const uint8_t* Data, size_t Size)
 {

@@ -3,7 +3,6 @@
 #include "image/BitmapUtils.h"
 #include "image/SelectionClipboard.h"
 
-#include <QImage>
 
 #include <algorithm>
 #include <cmath>
@@ -36,14 +35,16 @@ TPictureSelection::~TPictureSelection()
 
 void TPictureSelection::Changed()
 {
-    if (OnChange)
-        OnChange(this);
+    // A copy: the handler may destroy the selection, and with it OnChange.
+    if (const auto handler = OnChange)
+        handler(this);
 }
 
 void TPictureSelection::ClearSelection()
 {
-    FPicture->SetWidth(0);
+    FPicture->SetSize(0, 0);
     FBounds.Right = FBounds.Left; // the bounds keep the picture's size
+    FBounds.Bottom = FBounds.Top;
     FOutline->Clear();
     if (FMask)
         FMask->Clear();
@@ -436,7 +437,7 @@ void TPictureSelection::FillParentHole(TColor Colour)
         return;
     if (parent.PixelFormat() != pf24bit)
         parent.SetPixelFormat(pf24bit);
-    const TRGBTriple colour = ColorToTriple(Colour);
+    const TRGBTriple colour = ColorToTriple(ColorToRGB(Colour));
     const int sx = area.Left - FBounds.Left;
     for (int y = area.Top; y < area.Bottom; ++y) {
         TRGBTriple* dst = parent.Row24(y) + area.Left;

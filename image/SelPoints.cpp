@@ -539,26 +539,20 @@ struct TSide {
     uint8_t Bit;
 };
 
-// The ends of a side of picture pixel (X, Y) at zoom Z, walked clockwise.
-TPoint SideFrom(const TSide& S, int64_t Z)
+// The ends of a side of picture pixel (X, Y) at zoom Z, walked clockwise: from the corner before
+// it to the corner after it, on the innermost zoomed pixels.
+struct TSideEnds {
+    TPoint From, To;
+};
+TSideEnds SideEnds(const TSide& S, int64_t Z)
 {
-    const int64_t x0 = S.X * Z, y0 = S.Y * Z, x1 = (S.X + 1) * Z - 1, y1 = (S.Y + 1) * Z - 1;
+    const int32_t x0 = int32_t(S.X * Z), y0 = int32_t(S.Y * Z), x1 = int32_t((S.X + 1) * Z - 1),
+                  y1 = int32_t((S.Y + 1) * Z - 1);
     switch (S.Bit) {
-    case kLeft: return {int32_t(x0), int32_t(y1)};
-    case kTop: return {int32_t(x0), int32_t(y0)};
-    case kRight: return {int32_t(x1), int32_t(y0)};
-    default: return {int32_t(x1), int32_t(y1)};
-    }
-}
-
-TPoint SideTo(const TSide& S, int64_t Z)
-{
-    const int64_t x0 = S.X * Z, y0 = S.Y * Z, x1 = (S.X + 1) * Z - 1, y1 = (S.Y + 1) * Z - 1;
-    switch (S.Bit) {
-    case kLeft: return {int32_t(x0), int32_t(y0)};
-    case kTop: return {int32_t(x1), int32_t(y0)};
-    case kRight: return {int32_t(x1), int32_t(y1)};
-    default: return {int32_t(x0), int32_t(y1)};
+    case kLeft: return {{x0, y1}, {x0, y0}};
+    case kTop: return {{x0, y0}, {x1, y0}};
+    case kRight: return {{x1, y0}, {x1, y1}};
+    default: return {{x1, y1}, {x0, y1}};
     }
 }
 
@@ -606,24 +600,25 @@ void TraceZoomedBorders(TByte2DArray& Edges, int32_t Zoom, TPicSelectionPoints& 
                 Edges.Item(x, y) &= uint8_t(~bit);
                 TPicPointArray* poly = Outline.AddPolygon();
                 TSide side{x, y, bit};
-                poly->Add(SideFrom(side, Zoom));
-                poly->Add(SideTo(side, Zoom));
+                const TSideEnds first = SideEnds(side, Zoom);
+                poly->Add(first.From);
+                poly->Add(first.To);
                 TSide next;
                 bool diagonal;
                 while (NextSide(Edges, side, next, diagonal)) {
                     Edges.Item(next.X, next.Y) &= uint8_t(~next.Bit);
+                    const TSideEnds ends = SideEnds(next, Zoom);
                     if (diagonal) {
                         // Bring the corner onto the new side's line.
-                        const TPoint from = SideFrom(next, Zoom);
                         if (next.Bit == kBottom || next.Bit == kTop)
-                            poly->SetLastY(from.Y);
+                            poly->SetLastY(ends.From.Y);
                         else
-                            poly->SetLastX(from.X);
+                            poly->SetLastX(ends.From.X);
                     }
                     if (next.Bit == side.Bit)
-                        poly->SetLastPoint(SideTo(next, Zoom));
+                        poly->SetLastPoint(ends.To);
                     else
-                        poly->Add(SideTo(next, Zoom));
+                        poly->Add(ends.To);
                     side = next;
                 }
             }

@@ -22,8 +22,10 @@ public:
 
     TPicPointArray() = default;
     virtual ~TPicPointArray() = default;
-    TPicPointArray(const TPicPointArray&) = delete;
+    TPicPointArray(const TPicPointArray&) = delete; // copies go through Assign
     TPicPointArray& operator=(const TPicPointArray&) = delete;
+    TPicPointArray(TPicPointArray&&) = default;
+    TPicPointArray& operator=(TPicPointArray&&) = default;
 
     // Raises "Add Error - Can not exceed maximum index" when the array is full.
     void Add(const TPoint& P);

@@ -140,10 +140,9 @@ public:
     int CentreScrollY(int Y) const;
     // The view point (X, Y) shows a pixel of the picture.
     bool PointInPicture(int X, int Y) const;
-    // Canvas over what the view shows, in view coordinates; figures drawn on it reach the screen with
-    // FlushViewRect.
-    TCanvas& ViewCanvas() { return FScreen->Canvas(); }
-    void FlushViewRect(const TRect& R);
+    // Canvas over what the view shows, in view coordinates. Asking for it schedules the view for the
+    // screen, so that figures drawn on it now show when control returns to the event loop.
+    TCanvas& ViewCanvas();
     // The picture part shown by the last full repaint.
     TRect VisibleRect() const { return FVisibleRect; }
 
@@ -183,14 +182,21 @@ protected:
     void ClientAreaChanged() override;
     // Lays out the bars for the picture and zoom; with SetPositions the bars go to HPos, VPos.
     void UpdateScrollRanges(bool SetPositions, int HPos, int VPos);
+    // Lays the bars out for the picture and zoom, then centres the view on picture point (X, Y).
+    void LayoutCentredOn(int X, int Y);
 
 private:
     friend class TPictureScrollBoxCanvas;
     void ReadMetrics();
-    // Builds the shown view from the picture (the work of a full repaint, without flushing).
-    void BuildView();
+    // Builds the shown view from the picture (the work of a full repaint, without flushing); false
+    // for an empty picture, which shows the pattern only.
+    bool BuildView();
     void FillPattern(TBitmap& Target, const TRect& R) const;
     void ComposeIntoScreen(const TBitmap& Image, int X, int Y);
+    // Paints picture rectangle R (inside VisibleRect) into the shown view; returns it in view pixels.
+    TRect PaintPictureRect(const TRect& R);
+    // After a scroll: shifts the shown view and paints the strips that came into view.
+    void ScrollView(int DeltaX, int DeltaY);
     bool ViewIsCurrent() const;
     // Loads the picture through Load on a copy, so that a failure leaves it as it was.
     bool ReplacePicture(const std::function<void(TEffectsBitmap&)>& Load);
@@ -206,7 +212,7 @@ private:
     TRect FVisibleRect;
     bool FScrolled = false;
     TPoint FSavedCentre;
-    int FSavedWidth = 0, FSavedHeight = 0;
+    int FSavedWidth = 0, FSavedHeight = 0, FSavedZoom = 1;
     bool FShowZoomGrid = true;
     int FHScrollHeight = 0, FVScrollWidth = 0;
     int FBorderWidth = 0, FBorderHeight = 0;

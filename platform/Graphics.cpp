@@ -339,7 +339,8 @@ void TBitmap::SetSize(int W, int H)
     const int bpp = BitsPerPixel(FPixelFormat);
     const int64_t stride = RowStride(W, bpp);
     std::vector<uint8_t> bits = NewRows(stride * H, WhiteByte(FPixelFormat));
-    const int keepW = std::min(W, FWidth), keepH = std::min(H, FHeight);
+    const int keepW = std::min(W, FWidth);
+    const int keepH = keepW > 0 ? std::min(H, FHeight) : 0; // no rows to keep when no column is kept
     for (int y = 0; y < keepH; ++y) {
         const uint8_t* src = FBits.data() + int64_t(y) * FRowBytes;
         uint8_t* dst = bits.data() + y * stride;

@@ -131,6 +131,15 @@ TEST(BitmapStorage, SetSizeKeepsThePixelsInsideBothSizes)
     empty.SetSize(0, 0);
     EXPECT_TRUE(empty.Empty());
     EXPECT_EQ(empty.Bits(), nullptr);
+
+    // No columns left while rows stay: nothing to copy, and growing again gives blank pixels.
+    TBitmap narrow(4, 3, pf24bit);
+    narrow.SetPixelColor(0, 0, clRed);
+    narrow.SetWidth(0);
+    EXPECT_TRUE(narrow.Empty());
+    EXPECT_EQ(narrow.Height(), 3);
+    narrow.SetWidth(4);
+    EXPECT_EQ(narrow.GetPixel(0, 0), clWhite);
 }
 
 // Colours each format holds exactly, and a colour it has to approximate.

@@ -1,0 +1,14 @@
+#pragma once
+// The selections' way to the program's clipboard.
+#include "image/SelectionClipboard.h"
+
+class TCVClipboard;
+
+class TCVSelectionClipboard : public ISelectionClipboard {
+public:
+    explicit TCVSelectionClipboard(TCVClipboard& Clipboard) : FClipboard(Clipboard) {}
+    void CopyBitmap(const TBitmap& Bitmap, TColor Tag) override;
+
+private:
+    TCVClipboard& FClipboard;
+};
