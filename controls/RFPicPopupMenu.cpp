@@ -6,7 +6,7 @@
 #include "image/XBitmap.h"
 #include "shell/CVGlobal.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QStandardPaths>
+#include <QStyleFactory>
 #include <QStyleOptionMenuItem>
 #include <QThread>
 
@@ -519,7 +520,11 @@ namespace {
 // Measures and draws the items of a thumbnail menu; everything else is the application's style.
 class TRecentFilesMenuStyle : public QProxyStyle {
 public:
-    explicit TRecentFilesMenuStyle(TRecentFilesPicPopupMenu* Menu) : FMenu(Menu) {}
+    // Over a style of the application's kind (null: the platform's default).
+    explicit TRecentFilesMenuStyle(TRecentFilesPicPopupMenu* Menu)
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name())), FMenu(Menu)
+    {
+    }
 
     QSize sizeFromContents(ContentsType Type, const QStyleOption* Option, const QSize& Size,
                            const QWidget* Widget) const override
@@ -662,7 +667,7 @@ void TRecentFilesPicPopupMenu::ReapThreads(int64_t DeadlineMs)
 bool TRecentFilesPicPopupMenu::WaitForPreviews(int TimeoutMs)
 {
     ReapThreads(NowMs() + TimeoutMs);
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    QApplication::sendPostedEvents(this, QEvent::MetaCall);
     return PreviewsRunning() == 0;
 }
 
