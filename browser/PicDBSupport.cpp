@@ -21,26 +21,15 @@ bool IsStorableName(const std::string& Name)
 
 int32_t UnixTimeToFileAge(time_t Time)
 {
-    struct tm Local {};
-    if (!::localtime_r(&Time, &Local))
-        return 0x00210000; // 1980-01-01
-    const int Year = Local.tm_year + 1900;
-    if (Year < 1980)
-        return 0x00210000;
-    if (Year > 2107)
-        return static_cast<int32_t>((127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u);
-    const uint32_t Packed = (uint32_t(Year - 1980) << 25) | (uint32_t(Local.tm_mon + 1) << 21) |
-                            (uint32_t(Local.tm_mday) << 16) | (uint32_t(Local.tm_hour) << 11) |
-                            (uint32_t(Local.tm_min) << 5) | uint32_t(std::min(Local.tm_sec, 59) / 2);
-    return static_cast<int32_t>(Packed);
+    return UnixTimeToFileDate(Time);
 }
 
 bool GetFileAge(const std::string& Path, int32_t& FileAge)
 {
-    struct stat St {};
-    if (::stat(Path.c_str(), &St) != 0 || !S_ISREG(St.st_mode))
+    const int32_t Age = ::FileAge(Path);
+    if (Age == -1)
         return false;
-    FileAge = UnixTimeToFileAge(St.st_mtim.tv_sec);
+    FileAge = Age;
     return true;
 }
 

@@ -70,26 +70,6 @@ std::string ThumbnailFilePath()
     return (folder + u'/' + QString::fromUtf8(kThumbnailFileName)).toStdString();
 }
 
-int32_t FileAge(const std::string& FileName)
-{
-    struct stat st {};
-    if (FileName.empty() || FileName.find('\0') != std::string::npos || ::stat(FileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return -1;
-    const time_t t = st.st_mtim.tv_sec;
-    struct tm local {};
-    if (!::localtime_r(&t, &local))
-        return -1;
-    // The packed form holds 1980 to 2107; dates outside are pinned to its ends.
-    const int year = local.tm_year + 1900;
-    if (year < 1980)
-        return 0x00210000; // 1980-01-01 00:00:00
-    if (year > 2107)
-        return static_cast<int32_t>((127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u);
-    return static_cast<int32_t>((uint32_t(year - 1980) << 25) | (uint32_t(local.tm_mon + 1) << 21) |
-                                (uint32_t(local.tm_mday) << 16) | (uint32_t(local.tm_hour) << 11) |
-                                (uint32_t(local.tm_min) << 5) | (uint32_t(std::min(local.tm_sec, 59)) / 2));
-}
-
 void ThumbnailSize(int W, int H, int& NewW, int& NewH)
 {
     NewW = W;
@@ -623,7 +603,7 @@ void TRecentFilesPicPopupMenu::SetFileHeaderName(const std::string& Value)
 void TRecentFilesPicPopupMenu::DoAddItem(TRecentFileItem* Item)
 {
     if (!FLoading) {
-        Item->Tag = rfpic::FileAge(Item->FileName());
+        Item->Tag = ::FileAge(Item->FileName());
         if (Item->Tag != -1)
             StartPreview(Item);
     }
@@ -681,7 +661,7 @@ void TRecentFilesPicPopupMenu::UpdateItems(bool Threaded)
 {
     for (int i = 0; i < Count();) {
         TRecentFileItem* item = Items(i);
-        const int32_t age = rfpic::FileAge(item->FileName());
+        const int32_t age = ::FileAge(item->FileName());
         if (age == -1 || (item->Bitmap().Empty() && item->FPreview == 0)) {
             DeleteItem(i);
             continue;
@@ -801,7 +781,7 @@ bool TRecentFilesPicPopupMenu::LoadFromFile()
     } scope{FLoading};
     try {
         for (TRecord& record : records) {
-            const int32_t age = rfpic::FileAge(record.Name);
+            const int32_t age = ::FileAge(record.Name);
             if (age == -1 || IndexOfFile(record.Name) >= 0)
                 continue;
             // A current thumbnail is taken as it is; any other is made again on a thread (also

@@ -36,10 +36,6 @@ inline constexpr const char* kThumbnailFileName = "Canvello.rfp";
 // The thumbnail file of the program: kThumbnailFileName in the per-user data folder.
 std::string ThumbnailFilePath();
 
-// The last write of a file as a packed DOS date and time of the local time zone (date in the high
-// word); -1 for a missing file or a folder.
-int32_t FileAge(const std::string& FileName);
-
 // Thumbnails fit a box of this size.
 inline constexpr int kThumbBoxWidth = 80;
 inline constexpr int kThumbBoxHeight = 70;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -695,4 +696,31 @@ bool RenameFile(const std::string& from, const std::string& to)
     if (::lstat(to.c_str(), &st) == 0)
         return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// ---- File dates ------------------------------------------------------------------------------
+int32_t UnixTimeToFileDate(int64_t Time)
+{
+    constexpr int32_t kFirst = 0x00210000; // 1980-01-01 00:00:00
+    const time_t t = static_cast<time_t>(Time);
+    struct tm local {};
+    if (!::localtime_r(&t, &local))
+        return kFirst;
+    const int year = local.tm_year + 1900;
+    if (year < 1980)
+        return kFirst;
+    if (year > 2107)
+        return static_cast<int32_t>((127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u);
+    return static_cast<int32_t>((uint32_t(year - 1980) << 25) | (uint32_t(local.tm_mon + 1) << 21) |
+                                (uint32_t(local.tm_mday) << 16) | (uint32_t(local.tm_hour) << 11) |
+                                (uint32_t(local.tm_min) << 5) | (uint32_t(std::min(local.tm_sec, 59)) / 2));
+}
+
+int32_t FileAge(const std::string& FileName)
+{
+    struct stat st {};
+    if (FileName.empty() || FileName.find('\0') != std::string::npos || ::stat(FileName.c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return -1;
+    return UnixTimeToFileDate(st.st_mtim.tv_sec);
 }

@@ -127,3 +127,10 @@ bool DirectoryExists(const std::string& name); // a folder
 bool DeleteFile(const std::string& name);
 // Fails (false) when `to` already exists: a rename never overwrites a file.
 bool RenameFile(const std::string& from, const std::string& to);
+
+// ---- File dates ------------------------------------------------------------------------------
+// A time packed as the desktop's file date (local time; year - 1980 in bits 25-31, month, day, hour,
+// minute, seconds / 2 in bits 0-4). Dates before 1980 become 1980-01-01, after 2107 its last second.
+int32_t UnixTimeToFileDate(int64_t Time);
+// The last-write date of a regular file, packed as above; -1 when it is missing or no regular file.
+int32_t FileAge(const std::string& FileName);

@@ -288,10 +288,10 @@ TEST_F(RecentFiles, FileAgeIsThePackedLocalTimeOfTheLastWrite)
     local.tm_sec = 9;
     local.tm_isdst = -1;
     SetModificationTime(path, std::mktime(&local));
-    EXPECT_EQ(rfpic::FileAge(path), (41 << 25) | (3 << 21) | (4 << 16) | (5 << 11) | (6 << 5) | 4);
-    EXPECT_EQ(rfpic::FileAge(Path("missing.bmp")), -1);
-    EXPECT_EQ(rfpic::FileAge(Dir.path().toStdString()), -1) << "a folder";
-    EXPECT_EQ(rfpic::FileAge(path + std::string(1, '\0') + "x"), -1);
+    EXPECT_EQ(::FileAge(path), (41 << 25) | (3 << 21) | (4 << 16) | (5 << 11) | (6 << 5) | 4);
+    EXPECT_EQ(::FileAge(Path("missing.bmp")), -1);
+    EXPECT_EQ(::FileAge(Dir.path().toStdString()), -1) << "a folder";
+    EXPECT_EQ(::FileAge(path + std::string(1, '\0') + "x"), -1);
 }
 
 // ---- Preview threads ----------------------------------------------------------------------------------
@@ -302,7 +302,7 @@ TEST_F(RecentFiles, AThumbnailArrivingForADeletedItemIsDropped)
     const std::string blue = Picture("blue.bmp", 30, 20, clBlue);
     TThumbnailMenu m(Path("Canvello.rfp"));
     m.Menu.AddFile(red);
-    EXPECT_EQ(m.Menu.Items(0)->Tag, rfpic::FileAge(red));
+    EXPECT_EQ(m.Menu.Items(0)->Tag, ::FileAge(red));
     m.Menu.DeleteFile(red);
     DeliverDeferredDeletes(); // the item is freed before its thumbnail arrives
     ASSERT_TRUE(m.Menu.WaitForPreviews(10000));
@@ -349,7 +349,7 @@ TEST_F(RecentFiles, AnItemWaitingForItsThumbnailKeepsItsPlaceAndMovedFilesKeepTh
     SetModificationTime(red, std::time(nullptr) - 3600);
     m.Menu.UpdateItems(true);
     EXPECT_EQ(Names(m.Menu), (std::vector<std::string>{red}));
-    EXPECT_EQ(m.Menu.Items(0)->Tag, rfpic::FileAge(red));
+    EXPECT_EQ(m.Menu.Items(0)->Tag, ::FileAge(red));
     ASSERT_TRUE(m.Menu.WaitForPreviews(10000));
     EXPECT_EQ(m.Menu.Items(0)->Bitmap().Width(), 40);
     EXPECT_EQ(PixelOf(m.Menu.Items(0)->Bitmap(), 5, 5), clLime);
@@ -398,7 +398,7 @@ TEST_F(RecentFiles, TheThumbnailFileIsWrittenAsLaidOutAndReadBackByteForByte)
         EXPECT_EQ(TBytes(bytes.begin() + long(record + 1 + names[i].size()), bytes.begin() + long(record + 256)),
                   TBytes(255 - names[i].size(), 0));
         EXPECT_EQ(Int32At(bytes, record + 256), int32_t(offset));
-        EXPECT_EQ(Int32At(bytes, record + 260), rfpic::FileAge(names[i]));
+        EXPECT_EQ(Int32At(bytes, record + 260), ::FileAge(names[i]));
         TBitmap thumbnail;
         ASSERT_TRUE(rfpic::MakeThumbnail(names[i], thumbnail));
         TMemoryStream bmp;
@@ -418,7 +418,7 @@ TEST_F(RecentFiles, TheThumbnailFileIsWrittenAsLaidOutAndReadBackByteForByte)
     EXPECT_EQ(again.Menu.PreviewsRunning(), 0) << "current thumbnails are taken as stored";
     ASSERT_EQ(Names(again.Menu), (std::vector<std::string>{blue, red}));
     EXPECT_EQ(again.Menu.Items(0)->Bitmap().Width(), 80);
-    EXPECT_EQ(again.Menu.Items(1)->Tag, rfpic::FileAge(red));
+    EXPECT_EQ(again.Menu.Items(1)->Tag, ::FileAge(red));
     again.Menu.FileNamePath = Path("second.rfp");
     ASSERT_TRUE(again.Menu.SaveToFile());
     EXPECT_EQ(ReadAll(Path("second.rfp")), ReadAll(Path("first.rfp")));
@@ -537,7 +537,7 @@ TEST_F(RecentFiles, LoadingListsTheFilesThatStillExistAndRemakesChangedThumbnail
     EXPECT_TRUE(m.Menu.Items(0)->Bitmap().Empty());
     EXPECT_EQ(PixelOf(m.Menu.Items(1)->Bitmap(), 1, 1), clBlue) << "taken from the file";
     EXPECT_TRUE(m.Menu.Items(2)->Bitmap().Empty()) << "remade on a thread";
-    EXPECT_EQ(m.Menu.Items(2)->Tag, rfpic::FileAge(changed));
+    EXPECT_EQ(m.Menu.Items(2)->Tag, ::FileAge(changed));
     ASSERT_TRUE(m.Menu.WaitForPreviews(10000));
     EXPECT_EQ(PixelOf(m.Menu.Items(0)->Bitmap(), 1, 1), clYellow);
     EXPECT_EQ(PixelOf(m.Menu.Items(2)->Bitmap(), 1, 1), clLime);
