@@ -76,7 +76,7 @@ void TSpectrumMap::Build(int W, int H, bool ShowGreys)
     FValid = W >= 4 && hueRows >= 1;
     if (!FValid) {
         FHueStep = FSaturationStep = FValueStep = FGreyStep = 0;
-        for (int y = 0; y < H; ++y)
+        for (int y = 0; W > 0 && y < H; ++y)
             std::fill_n(FBitmap.ScanLine(y), 3 * W, uint8_t(0));
         return;
     }

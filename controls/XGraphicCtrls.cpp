@@ -12,7 +12,11 @@ QColor ColorToQColor(TColor C)
 
 // ---- TXGraphicControl ------------------------------------------------------------------------------
 
-TXGraphicControl::TXGraphicControl(QWidget* Parent) : QWidget(Parent), TMouseEnterLeave(this) {}
+TXGraphicControl::TXGraphicControl(QWidget* Parent) : QWidget(Parent), TMouseEnterLeave(this)
+{
+    // Moves are reported with or without a pressed button (the colour readout follows the pointer).
+    setMouseTracking(true);
+}
 
 void TXGraphicControl::Paint(QPainter&) {}
 

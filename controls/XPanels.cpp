@@ -478,7 +478,10 @@ void TXCustomPanel::AlignInParent()
 
 // ---- TXScrollBox ---------------------------------------------------------------------------------------
 
-TXScrollBox::TXScrollBox(QWidget* Parent) : QScrollArea(Parent) {}
+TXScrollBox::TXScrollBox(QWidget* Parent) : QScrollArea(Parent)
+{
+    viewport()->setAutoFillBackground(FClearOnPaint);
+}
 
 void TXScrollBox::SetClearOnPaint(bool Value)
 {
@@ -499,15 +502,32 @@ void TXScrollBox::resizeEvent(QResizeEvent* Event)
 
 // ---- TXToolBar, TXControlBar ------------------------------------------------------------------------
 
-TXToolBar::TXToolBar(QWidget* Parent) : QToolBar(Parent) {}
+TXToolBar::TXToolBar(QWidget* Parent) : QToolBar(Parent), FVisible(OwnVisibility()) {}
 
-TXToolBar::TXToolBar(const QString& Title, QWidget* Parent) : QToolBar(Title, Parent) {}
+TXToolBar::TXToolBar(const QString& Title, QWidget* Parent) : QToolBar(Title, Parent), FVisible(OwnVisibility()) {}
+
+bool TXToolBar::OwnVisibility() const
+{
+    const QWidget* parent = parentWidget();
+    return parent && !isWindow() ? isVisibleTo(parent) : isVisible();
+}
 
 bool TXToolBar::event(QEvent* Event)
 {
     const bool result = QToolBar::event(Event);
-    if ((Event->type() == QEvent::ShowToParent || Event->type() == QEvent::HideToParent) && OnVisibleChange)
-        OnVisibleChange(this);
+    switch (Event->type()) {
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
+    case QEvent::ParentChange:
+        // Showing the parent sends ShowToParent too; only a change of the bar's own state counts.
+        if (const bool visible = OwnVisibility(); visible != FVisible) {
+            FVisible = visible;
+            if (OnVisibleChange && Event->type() != QEvent::ParentChange)
+                OnVisibleChange(this);
+        }
+        break;
+    default: break;
+    }
     return result;
 }
 

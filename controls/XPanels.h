@@ -224,6 +224,11 @@ public:
 
 protected:
     bool event(QEvent* Event) override;
+
+private:
+    // Whether the bar shows whenever its parent does (shown as a window: whether it shows).
+    bool OwnVisibility() const;
+    bool FVisible;
 };
 
 // A raised strip that lines its tool bars up from the left.
