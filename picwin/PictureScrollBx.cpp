@@ -120,29 +120,29 @@ void DrawZoomGrid(TBitmap& Bitmap, int Zoom)
 
 } // namespace picview
 
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons)
+{
+    TShiftState s = 0;
+    if (Modifiers & Qt::ShiftModifier)
+        s |= ssShift;
+    if (Modifiers & Qt::AltModifier)
+        s |= ssAlt;
+    if (Modifiers & Qt::ControlModifier)
+        s |= ssCtrl;
+    if (Buttons & Qt::LeftButton)
+        s |= ssLeft;
+    if (Buttons & Qt::RightButton)
+        s |= ssRight;
+    if (Buttons & Qt::MiddleButton)
+        s |= ssMiddle;
+    return s;
+}
+
 // ---- Canvas control -------------------------------------------------------------------------------------
 
 namespace {
 
-TShiftState ShiftOf(const QMouseEvent* E)
-{
-    TShiftState s = 0;
-    const Qt::KeyboardModifiers m = E->modifiers();
-    if (m & Qt::ShiftModifier)
-        s |= ssShift;
-    if (m & Qt::AltModifier)
-        s |= ssAlt;
-    if (m & Qt::ControlModifier)
-        s |= ssCtrl;
-    const Qt::MouseButtons b = E->buttons();
-    if (b & Qt::LeftButton)
-        s |= ssLeft;
-    if (b & Qt::RightButton)
-        s |= ssRight;
-    if (b & Qt::MiddleButton)
-        s |= ssMiddle;
-    return s;
-}
+TShiftState ShiftOf(const QMouseEvent* E) { return ShiftStateOf(E->modifiers(), E->buttons()); }
 
 bool ButtonOf(const QMouseEvent* E, TMouseButton& Button)
 {

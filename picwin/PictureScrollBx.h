@@ -23,6 +23,8 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 // Keys and buttons held during a mouse event.
 using TShiftState = unsigned;
 enum : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+// The shift state of Qt's keyboard modifiers and pressed mouse buttons.
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons = Qt::NoButton);
 
 using TPictureNotifyEvent = std::function<void(TPictureScrollBox* Sender)>;
 // (Sender, button, keys, X, Y): view coordinates, which lie outside the view while the mouse is held.

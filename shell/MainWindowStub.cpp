@@ -1,11 +1,9 @@
-// A plain frame standing in for the main window.
+// The program's main window.
 #include "shell/MainWindowStub.h"
+
+#include "shell/CVMain.h"
 
 std::unique_ptr<QMainWindow> CreateMainWindow()
 {
-    auto window = std::make_unique<QMainWindow>();
-    window->setObjectName("CanvelloMain");
-    window->setWindowTitle("Canvello");
-    window->resize(1024, 720);
-    return window;
+    return std::make_unique<TCanvelloMain>();
 }

@@ -1,0 +1,587 @@
+// The picture window: its three kinds, change reporting, status panels, best fit, saving and the
+// floating selection's lifecycle.
+#include "picwin/CVPicChildWn.h"
+
+#include "controls/XStatusbar.h"
+#include "image/PicSelection.h"
+#include "image/SelectionKinds.h"
+#include "image/XBitmap.h"
+#include "shell/CVGlobal.h"
+#include "shell/CVToolVars.h"
+
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+// The plain pen: a dab where the button goes down, dabs along every move, one undo step per stroke.
+class TPenTool : public IPicTool {
+public:
+    void MouseDown(TCVPicChildWin& Window, TMouseButton Button, TShiftState, int X, int Y) override
+    {
+        if (Button == mbMiddle)
+            return;
+        TPictureScrollBox& box = Window.PictureScrollBox();
+        auto* step = Window.AddUndoAction<TCVPicGenUndoAction>();
+        step->SetBitmap(&Window.Picture());
+        step->SetSelection(Window.Selection());
+        TEffectsBitmap& picture = Window.Picture();
+        picture.SetPenColour(Button == mbLeft ? ForegroundColour : BackgroundColour);
+        picture.Canvas().Pen.Width = PenSettings.Width;
+        picture.SetPenMask(PenSettings.Mask.get());
+        Window.MouseState = Button == mbLeft ? 1 : 2;
+        Window.LastX = box.ClientToPictureX(X);
+        Window.LastY = box.ClientToPictureY(Y);
+        Stroke(Window, Window.LastX, Window.LastY);
+    }
+    void MouseMove(TCVPicChildWin& Window, TShiftState, int X, int Y) override
+    {
+        if (Window.MouseState != 1 && Window.MouseState != 2)
+            return;
+        TPictureScrollBox& box = Window.PictureScrollBox();
+        Stroke(Window, box.ClientToPictureX(X), box.ClientToPictureY(Y));
+    }
+    void MouseUp(TCVPicChildWin& Window, TMouseButton, TShiftState, int, int) override { Window.MouseState = 0; }
+
+private:
+    static void Stroke(TCVPicChildWin& Window, int X, int Y)
+    {
+        TEffectsBitmap& picture = Window.Picture();
+        picture.PenLine(Window.LastX, Window.LastY, X, Y);
+        Window.PictureScrollBox().InvalidateSegment(Window.LastX, Window.LastY, X, Y, picture.Canvas().Pen.Width);
+        Window.LastX = X;
+        Window.LastY = Y;
+        Window.Changed(pcPixels, true);
+    }
+};
+
+TPicToolProvider& ToolProvider()
+{
+    static TPicToolProvider provider;
+    return provider;
+}
+
+std::map<int16_t, QCursor>& CursorTable()
+{
+    static std::map<int16_t, QCursor> table;
+    return table;
+}
+
+
+} // namespace
+
+void SetPicToolProvider(TPicToolProvider Provider)
+{
+    ToolProvider() = std::move(Provider);
+}
+
+IPicTool* PicToolFor(uint8_t Tool)
+{
+    if (ToolProvider())
+        return ToolProvider()(Tool);
+    static TPenTool pen;
+    return Tool == ctPen ? &pen : nullptr;
+}
+
+void RegisterToolCursor(int16_t Id, const QCursor& Cursor)
+{
+    CursorTable()[Id] = Cursor;
+}
+
+QCursor ToolCursor(int16_t Id)
+{
+    const auto it = CursorTable().find(Id);
+    return it != CursorTable().end() ? it->second : QCursor(Qt::CrossCursor);
+}
+
+// ---- Window -----------------------------------------------------------------------------------------
+
+TCVPicChildWin::TCVPicChildWin(QWidget* AOwner, IPicChildHost* MainForm)
+    : TExtraBtnForm(AOwner, ckPicture), FMainForm(MainForm)
+{
+    setWindowTitle("MDI Child");
+    resize(285, 298);
+    FPictureScrollBox = new TPictureScrollBox(this);
+    FPictureScrollBox->setObjectName("PictureScrollBox");
+    setWidget(FPictureScrollBox);
+    FPictureScrollBox->SetShowZoomGrid(true);
+    FPictureScrollBox->setCursor(ToolCursor(CurrentCursor));
+    FUndoList = std::make_unique<TCVUndoActionFactory>(this);
+    ComputeFrameSize();
+    SetExtraBtnHintStr(SBestFitHint);
+
+    TEffectsBitmap& picture = Picture();
+    picture.OnProgressStart = [this](TEffectsBitmap*, int Max) { DoProgressStart(Max); };
+    picture.OnProgress = [this](TEffectsBitmap*) { DoProgressStep(); };
+    picture.OnProgressEnd = [this](TEffectsBitmap*) { DoProgressEnd(); };
+    FPreview = std::make_unique<TPicturePreview>();
+
+    TPictureScrollBox* box = FPictureScrollBox;
+    box->OnScroll = [this](TIdleScrollingCore*) { Changed(pcView, true); };
+    box->OnEndResize = [this](TPictureScrollBox*) { Changed(pcWindowSize, true); };
+    box->OnExit = [this](TPictureScrollBox*) { PictureScrollBoxExit(); };
+    box->OnBeforeZoomPaint = [this](TPictureScrollBox*, TBitmap& B, const TRect& R) { PictureScrollBoxBeforeZoomPaint(B, R); };
+    box->OnPainting = [this](TPictureScrollBox*, TBitmap& B, const TRect& R) { PictureScrollBoxPainting(B, R); };
+    box->OnMouseDown = [this](TPictureScrollBox*, TMouseButton B, TShiftState S, int X, int Y) {
+        GuardEvent(this, [&] { PictureScrollBoxMouseDown(B, S, X, Y); });
+    };
+    box->OnMouseMove = [this](TPictureScrollBox*, TShiftState S, int X, int Y) {
+        GuardEvent(this, [&] { PictureScrollBoxMouseMove(S, X, Y); });
+    };
+    box->OnMouseUp = [this](TPictureScrollBox*, TMouseButton B, TShiftState S, int X, int Y) {
+        GuardEvent(this, [&] { PictureScrollBoxMouseUp(B, S, X, Y); });
+    };
+    connect(this, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates OldState, Qt::WindowStates NewState) { WindowStateChanged(OldState, NewState); });
+}
+
+TCVPicChildWin::~TCVPicChildWin()
+{
+    // The base and the view (a child widget) outlive this part of the window: nothing of theirs may
+    // call back into it.
+    disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
+    TPictureScrollBox& box = *FPictureScrollBox;
+    box.OnScroll = nullptr;
+    box.OnEndResize = box.OnExit = nullptr;
+    box.OnBeforeZoomPaint = box.OnPainting = nullptr;
+    box.OnMouseDown = box.OnMouseUp = nullptr;
+    box.OnMouseMove = nullptr;
+    Picture().OnProgressStart = nullptr;
+    Picture().OnProgress = Picture().OnProgressEnd = nullptr;
+    // The selection and the undo steps refer to the picture, which the view owns.
+    FUndoList.reset();
+    FSelection.reset();
+    FPreview.reset();
+}
+
+void TCVPicChildWin::ComputeFrameSize()
+{
+    NonClientWidth = 2 * (SM_CXFRAME + SM_CXEDGE);
+    NonClientHeight = 2 * (SM_CYFRAME + SM_CYEDGE) + SM_CYCAPTION;
+}
+
+void TCVPicChildWin::RequirePicture(bool Made, int Width, int Height)
+{
+    if (!Made)
+        throw ECanvelloError(Format(SCannotMakePicture, Width, Height));
+}
+
+void TCVPicChildWin::SetPanel(int Index, const std::string& Text)
+{
+    if (TXStatusBar* bar = StatusBar(); bar && Index < bar->PanelCount())
+        bar->Panels(Index)->SetText(Text);
+}
+
+void TCVPicChildWin::UpdateCaption()
+{
+    setWindowTitle(QString::fromStdString(Format(SPicCaption, FDisplayName, ZoomFactor())));
+}
+
+void TCVPicChildWin::SetDisplayName(const std::string& Name)
+{
+    if (Name == FDisplayName)
+        return;
+    FDisplayName = Name;
+    UpdateCaption();
+}
+
+void TCVPicChildWin::SetModified(bool Value)
+{
+    if (Value == FModified)
+        return;
+    FModified = Value;
+    SetPanel(2, FModified ? SModified : "");
+}
+
+void TCVPicChildWin::Changed(TPictureChanges Flags, bool SetModifiedFlag)
+{
+    if (Flags == 0)
+        return;
+    // A floating selection's edits are saved with the picture, so they count as changes too.
+    const TPictureChanges modifying = pcPixels | pcSelectionMoved | pcSelectionPixels | pcSelectionRemoved;
+    if (SetModifiedFlag && !FModified && (Flags & modifying))
+        SetModified(true);
+    if (StatusBar() && (Flags & pcPictureSize))
+        SetPanel(1, Format(SPictureSize, Picture().Width(), Picture().Height()));
+    if (OnPictureChange)
+        OnPictureChange(this, Flags);
+}
+
+bool TCVPicChildWin::BestFit(int PicWidth, int PicHeight)
+{
+    if (!FMainForm || isMinimized() || isMaximized())
+        return false;
+    const int z = ZoomFactor();
+    int areaW = 0, areaH = 0;
+    FMainForm->GetMaxChildClientSize(areaW, areaH);
+    const int w = z * PicWidth + NonClientWidth;
+    const int h = z * PicHeight + NonClientHeight;
+    const int left = x(), top = y();
+    int newW = areaW - left;
+    if (w <= newW)
+        newW = h > areaH - top ? std::min(w + SM_CXVSCROLL, newW) : std::min(w, newW);
+    int newH = areaH - top;
+    if (h <= newH)
+        newH = w > areaW - left ? std::min(h + SM_CYHSCROLL, newH) : std::min(h, newH);
+    if (newW == width() && newH == height())
+        return false;
+    setGeometry(left, top, newW, newH);
+    return true;
+}
+
+bool TCVPicChildWin::SaveToFile(const std::string& Name)
+{
+    try {
+        if (FSelection) {
+            TXBitmap merged;
+            merged.AssignBitmap(Picture());
+            FSelection->PasteInto(&merged);
+            merged.SavePictureToFile(Name, false);
+        } else {
+            Picture().SavePictureToFile(Name, false);
+        }
+        if (Name != FFileName) {
+            FFileName = Name;
+            SetDisplayName(ExtractFileName(Name));
+        }
+        SetModified(false);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TCVPicChildWin::SetZoom(int Zoom, int CentreX, int CentreY)
+{
+    TPictureScrollBox& box = *FPictureScrollBox;
+    const TRect v = box.VisibleRect();
+    if (CentreX < 0)
+        CentreX = (v.Left + v.Right) / 2;
+    if (CentreY < 0)
+        CentreY = (v.Top + v.Bottom) / 2;
+    box.BeginUpdate();
+    box.ZoomAt(Zoom, CentreX, CentreY);
+    BestFit();
+    box.EndUpdate();
+    UpdateCaption();
+    Changed(pcZoom | pcWindowSize, true);
+}
+
+void TCVPicChildWin::ScrollTo(int X, int Y)
+{
+    FPictureScrollBox->ScrollTo(X, Y);
+    Changed(pcView, true);
+}
+
+void TCVPicChildWin::Undo()
+{
+    FUndoList->Undo();
+    DoUndoCountChange(FUndoList->Count());
+}
+
+TCVBaseUndoAction* TCVPicChildWin::AddUndoAction(TCVUndoActionClass ActionClass)
+{
+    TCVBaseUndoAction* action = FUndoList->AddAction(ActionClass);
+    if (auto* pic = dynamic_cast<TCVPicUndoAction*>(action))
+        pic->WasModified = FModified;
+    DoUndoCountChange(FUndoList->Count());
+    return action;
+}
+
+void TCVPicChildWin::DoUndoCountChange(int Count)
+{
+    if (OnUndoCountChange)
+        OnUndoCountChange(this, Count);
+}
+
+void TCVPicChildWin::UpdateStatusPanels()
+{
+    if (!StatusBar())
+        return;
+    SetPanel(0, "");
+    SetPanel(1, Format(SPictureSize, Picture().Width(), Picture().Height()));
+    SetPanel(2, FModified ? SModified : "");
+    SetPanel(3, "");
+}
+
+void TCVPicChildWin::ShowCursorPos(int X, int Y)
+{
+    SetPanel(3, Format(SCursorPos, X, Y));
+}
+
+void TCVPicChildWin::ClearCursorPos()
+{
+    SetPanel(3, "");
+}
+
+void TCVPicChildWin::RepaintSelection()
+{
+    if (FSelection)
+        FPictureScrollBox->InvalidatePictureRect(FSelection->Bounds(), 0);
+}
+
+// ---- Selection ------------------------------------------------------------------------------------------
+
+void TCVPicChildWin::AttachSelection()
+{
+    TPictureSelection& sel = *FSelection;
+    TEffectsBitmap& picture = sel.Picture();
+    picture.OnProgressStart = [this](TEffectsBitmap*, int Max) { DoProgressStart(Max); };
+    picture.OnProgress = [this](TEffectsBitmap*) { DoProgressStep(); };
+    picture.OnProgressEnd = [this](TEffectsBitmap*) { DoProgressEnd(); };
+    sel.OnChange = [this](TPictureSelection*) { RepaintSelection(); };
+    sel.StartMarchingAnts(false);
+    Changed(pcPixels | pcSelectionNew, true);
+    FPictureScrollBox->setCursor(ToolCursor(crCVMove));
+}
+
+void TCVPicChildWin::MakeSelection(const std::function<std::unique_ptr<TPictureSelection>()>& Make, const TRect* Area)
+{
+    // A selection that cannot be made leaves none; its message is shown and goes no further.
+    try {
+        FSelection.reset();
+        std::unique_ptr<TPictureSelection> sel = Make();
+        if (Area)
+            FPictureScrollBox->InvalidatePictureRect(*Area, 0);
+        FSelection = std::move(sel);
+        AttachSelection();
+    } catch (...) {
+        FSelection.reset();
+        if (Area)
+            FPictureScrollBox->InvalidatePictureRect(*Area, 0);
+        ReportEventException(this);
+    }
+}
+
+void TCVPicChildWin::NewRectSelection(const TRect& R, TColor TransparentColour)
+{
+    if (R.Width() == 0 || R.Height() == 0)
+        return;
+    MakeSelection([&] { return TRectPictureSelection::CreateSelection(&Picture(), R, BackgroundColour, TransparentColour); }, &R);
+}
+
+void TCVPicChildWin::NewFreehandSelection(TFreehandPoints& Points, TColor TransparentColour)
+{
+    if (!Points.HasArea()) {
+        FPictureScrollBox->RepaintAll();
+        return;
+    }
+    TRect bounds;
+    Points.GetBounds(bounds);
+    bounds.Right += 1;
+    bounds.Bottom += 1;
+    MakeSelection(
+        [&] { return TFreehandPictureSelection::CreateSelection(&Picture(), Points, BackgroundColour, TransparentColour); },
+        &bounds);
+}
+
+void TCVPicChildWin::NewBitmapSelection(TBitmap* Bitmap, TPoint Origin, TColor TransparentColour)
+{
+    if (!Bitmap)
+        return;
+    MakeSelection([&] { return TBitmapPictureSelection::CreateSelection(&Picture(), Bitmap, Origin, TransparentColour); },
+                  nullptr);
+}
+
+void TCVPicChildWin::NewMagicWandSelection(TPoint Point)
+{
+    MakeSelection(
+        [&] { return TMagicWandPictureSelection::CreateSelection(&Picture(), Point, MagicWandTolerance, BackgroundColour); },
+        nullptr);
+}
+
+void TCVPicChildWin::DropSelection(bool Apply, bool Repaint)
+{
+    if (!FSelection)
+        return;
+    const TRect bounds = FSelection->Bounds();
+    if (Apply)
+        FSelection->PasteIntoParent();
+    // Dropping without pasting throws the floating pixels away: a change worth a question at close too.
+    Changed(pcSelectionRemoved, true);
+    FSelection.reset();
+    if (Repaint)
+        FPictureScrollBox->InvalidatePictureRect(bounds, 0);
+    FPictureScrollBox->setCursor(ToolCursor(CurrentCursor));
+}
+
+void TCVPicChildWin::RemoveSelection()
+{
+    FSelection.reset();
+    FPictureScrollBox->setCursor(ToolCursor(CurrentCursor));
+}
+
+// ---- Child services ---------------------------------------------------------------------------------------
+
+void TCVPicChildWin::SetStatusBar(TXStatusBar* Value)
+{
+    TExtraBtnForm::SetStatusBar(Value);
+    UpdateStatusPanels();
+}
+
+void TCVPicChildWin::BeginWait()
+{
+    TExtraBtnForm::BeginWait();
+    if (FSelection)
+        FSelection->StopMarchingAnts();
+}
+
+void TCVPicChildWin::EndWait()
+{
+    TExtraBtnForm::EndWait();
+    if (FSelection)
+        FSelection->StartMarchingAnts(false);
+}
+
+void TCVPicChildWin::DoExtraBtnClick()
+{
+    TExtraBtnForm::DoExtraBtnClick();
+    FPictureScrollBox->BeginUpdate();
+    BestFit();
+    FPictureScrollBox->EndUpdate();
+    Changed(pcWindowSize, true);
+}
+
+void TCVPicChildWin::DoExtraBtnEnter()
+{
+    TExtraBtnForm::DoExtraBtnEnter();
+    SetPanel(0, SBestFitHint);
+}
+
+void TCVPicChildWin::DoExtraBtnLeave()
+{
+    TExtraBtnForm::DoExtraBtnLeave();
+    SetPanel(0, "");
+}
+
+void TCVPicChildWin::PaintExtraBtn()
+{
+    TExtraBtnForm::PaintExtraBtn();
+    ComputeFrameSize();
+    update();
+}
+
+void TCVPicChildWin::WindowStateChanged(Qt::WindowStates OldState, Qt::WindowStates NewState)
+{
+    const bool was = OldState & Qt::WindowActive, is = NewState & Qt::WindowActive;
+    if (is && !was) {
+        UpdateStatusPanels();
+        if (FSelection)
+            FSelection->StartMarchingAnts(false);
+        update();
+    } else if (was && !is) {
+        if (FSelection)
+            FSelection->StopMarchingAnts();
+    }
+}
+
+// ---- View handlers --------------------------------------------------------------------------------------
+
+void TCVPicChildWin::PictureScrollBoxExit()
+{
+    if (!isActiveWindow() && mdiArea() && mdiArea()->activeSubWindow() != this)
+        return;
+    ClearCursorPos();
+    if (CurrentTool == ctDropper && FMainForm)
+        FMainForm->HideColourRGB();
+}
+
+void TCVPicChildWin::PictureScrollBoxBeforeZoomPaint(TBitmap& Bitmap, const TRect& R)
+{
+    if (FSelection)
+        FSelection->DrawOnto(Bitmap, R);
+}
+
+void TCVPicChildWin::PictureScrollBoxPainting(TBitmap& Image, const TRect& R)
+{
+    if (!FSelection || FSelection->Moving)
+        return;
+    const TPictureScrollBox& box = *FPictureScrollBox;
+    const TRect sel = box.PictureRectToClient(FSelection->Bounds());
+    const TRect painted = box.PictureRectToClient(R);
+    FSelection->DrawOutline(Image, TPoint{painted.Left, painted.Top}, sel, ZoomFactor());
+}
+
+void TCVPicChildWin::PictureScrollBoxMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    FDragTool = PicToolFor(CurrentTool);
+    if (FDragTool)
+        FDragTool->MouseDown(*this, Button, Shift, X, Y);
+}
+
+void TCVPicChildWin::PictureScrollBoxMouseMove(TShiftState Shift, int X, int Y)
+{
+    const TPictureScrollBox& box = *FPictureScrollBox;
+    if (box.PointInPicture(X, Y))
+        ShowCursorPos(box.ClientToPictureX(X), box.ClientToPictureY(Y));
+    else
+        ClearCursorPos();
+    if (IPicTool* tool = FDragTool ? FDragTool : PicToolFor(CurrentTool))
+        tool->MouseMove(*this, Shift, X, Y);
+}
+
+void TCVPicChildWin::PictureScrollBoxMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    IPicTool* tool = FDragTool ? FDragTool : PicToolFor(CurrentTool);
+    FDragTool = nullptr;
+    if (tool)
+        tool->MouseUp(*this, Button, Shift, X, Y);
+}
+
+void TCVPicChildWin::wheelEvent(QWheelEvent* Event)
+{
+    const int dy = Event->angleDelta().y();
+    if (dy == 0) {
+        TExtraBtnForm::wheelEvent(Event);
+        return;
+    }
+    Event->accept();
+    GuardEvent(this, [&] { SetZoom(ZoomFactor() + (dy > 0 ? 1 : -1), -1, -1); });
+}
+
+void TCVPicChildWin::keyPressEvent(QKeyEvent* Event)
+{
+    GuardEvent(this, [&] {
+        if (IPicTool* tool = PicToolFor(CurrentTool))
+            tool->KeyDown(*this, Event->key(), ShiftStateOf(Event->modifiers()));
+    });
+    TExtraBtnForm::keyPressEvent(Event);
+}
+
+// ---- The three kinds --------------------------------------------------------------------------------------
+
+TCVNewPicChildWin::TCVNewPicChildWin(QWidget* AOwner, IPicChildHost* MainForm, const std::string& DisplayName,
+                                     int Width, int Height, TColor Colour)
+    : TCVPicChildWin(AOwner, MainForm)
+{
+    SetDisplayName(DisplayName);
+    RequirePicture(Width > 0 && Height > 0 && PictureScrollBox().NewPicture(Width, Height, Colour), Width, Height);
+    BestFit();
+}
+
+TCVCopyPicChildWin::TCVCopyPicChildWin(QWidget* AOwner, IPicChildHost* MainForm, const std::string& DisplayName,
+                                       TGraphic* Graphic)
+    : TCVPicChildWin(AOwner, MainForm)
+{
+    if (!Graphic)
+        throw ECanvelloError(SInvalidPicture);
+    SetDisplayName(DisplayName);
+    RequirePicture(PictureScrollBox().AssignGraphic(Graphic), Graphic->Width(), Graphic->Height());
+    BestFit();
+}
+
+TCVFilePicChildWin::TCVFilePicChildWin(QWidget* AOwner, IPicChildHost* MainForm, const std::string& FileName)
+    : TCVPicChildWin(AOwner, MainForm)
+{
+    SetFileNameField(FileName);
+    SetDisplayName(ExtractFileName(FileName));
+    if (!FileExists(FileName))
+        throw ECanvelloError(Format(SFileNotExist, FileName));
+    if (!PictureScrollBox().LoadFromFile(FileName, false))
+        throw ECanvelloError(Format(SInvalidPictureFormat, FileName));
+    BestFit();
+}

@@ -1,0 +1,209 @@
+#pragma once
+// The picture window: an MDI child that holds and edits one picture. It owns the picture view (whose
+// bitmap is the picture), the floating selection and the undo list, reports every change through one
+// event carrying change flags and the undo depth through another, and fits itself to the zoomed
+// picture. Three kinds differ only in how the picture is first made: blank, a copy of a graphic, or
+// a picture file.
+#include "image/SelPoints.h"
+#include "picwin/CVChildClasses.h"
+#include "picwin/CVUndo.h"
+#include "picwin/PictureChanges.h"
+#include "picwin/PictureScrollBx.h"
+#include "platform/SysUtils.h"
+
+#include <QCursor>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TCVPicChildWin;
+class TPictureSelection;
+
+CANVELLO_EXCEPTION(ECanvelloError, Exception)
+
+// Texts of the picture window.
+inline constexpr const char* SBestFitHint = "Resize window to best fit";
+inline constexpr const char* SPictureSize = "%dw x %dh";
+inline constexpr const char* SModified = "Modified";
+inline constexpr const char* SCursorPos = "%d , %d";
+inline constexpr const char* SPicCaption = "%s [%d:1]";
+inline constexpr const char* SInvalidPicture = "Invalid Picture";
+inline constexpr const char* SFileNotExist = "File %s does not exist";
+inline constexpr const char* SInvalidPictureFormat = "Invalid Picture format in %s";
+inline constexpr const char* SCannotMakePicture = "Unable to create a picture of %d x %d pixels";
+
+// What a picture window asks of the main window that holds it.
+class IPicChildHost {
+public:
+    virtual ~IPicChildHost() = default;
+    // The largest client area a child may take inside the frame.
+    virtual void GetMaxChildClientSize(int& Width, int& Height) = 0;
+    virtual void SetForegroundColour(TColor Colour, bool MoveMarker) = 0;
+    virtual void SetBackgroundColour(TColor Colour, bool MoveMarker) = 0;
+    virtual void ShowColourRGB(TColor Colour) = 0;
+    virtual void HideColourRGB() = 0;
+    virtual bool IsSelectionTool() = 0;
+    // Asks for the text tool's text; false when there is none.
+    virtual bool QueryAddText() = 0;
+};
+
+// A mouse tool of the picture windows. The window hands it the view's events in view coordinates.
+class IPicTool {
+public:
+    virtual ~IPicTool() = default;
+    virtual void MouseDown(TCVPicChildWin& Window, TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
+    virtual void MouseMove(TCVPicChildWin& Window, TShiftState Shift, int X, int Y) = 0;
+    virtual void MouseUp(TCVPicChildWin& Window, TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
+    virtual void KeyDown(TCVPicChildWin& Window, int Key, TShiftState Shift) { (void)Window, (void)Key, (void)Shift; }
+};
+
+// The tool that handles a tool number (null: the window ignores the mouse). The default gives the pen
+// to ctPen and nothing to the others.
+using TPicToolProvider = std::function<IPicTool*(uint8_t Tool)>;
+void SetPicToolProvider(TPicToolProvider Provider);
+IPicTool* PicToolFor(uint8_t Tool);
+
+// The shapes of the tool cursors (crCV... of the tool state), registered by the main window; an
+// unregistered one gives the cross.
+void RegisterToolCursor(int16_t Id, const QCursor& Cursor);
+QCursor ToolCursor(int16_t Id);
+
+using TPictureChangeEvent = std::function<void(TCVPicChildWin* Sender, TPictureChanges Flags)>;
+using TUndoCountChangeEvent = std::function<void(TCVPicChildWin* Sender, int Count)>;
+
+// The unadjusted picture and selection kept while an adjustment is previewed.
+class TPicturePreview {
+public:
+    bool Active() const { return FActive; }
+
+private:
+    bool FActive = false;
+};
+
+class TCVPicChildWin : public TExtraBtnForm, public IUndoTarget {
+public:
+    TCVPicChildWin(QWidget* AOwner, IPicChildHost* MainForm);
+    ~TCVPicChildWin() override;
+
+    IPicChildHost* MainForm() const { return FMainForm; }
+    TPictureScrollBox& PictureScrollBox() override { return *FPictureScrollBox; }
+    TEffectsBitmap& Picture() { return FPictureScrollBox->Bitmap(); }
+    TCVUndoActionFactory& UndoList() { return *FUndoList; }
+    TPicturePreview& Preview() { return *FPreview; }
+
+    const std::string& FileName() const { return FFileName; }
+    const std::string& DisplayName() const { return FDisplayName; }
+    // Stores Name and sets the caption when it differs.
+    void SetDisplayName(const std::string& Name);
+    bool Modified() const override { return FModified; }
+    // Stores the flag; panel 2 follows when it changes.
+    void SetModified(bool Value) override;
+
+    // The one way every part of the window reports a change.
+    void Changed(TPictureChanges Flags, bool SetModifiedFlag) override;
+    // Sizes the window to the zoomed picture, growing or shrinking toward the bottom right; false
+    // when nothing changed (no main form, not in the normal state, or already that size).
+    bool BestFit(int PicWidth, int PicHeight) override;
+    bool BestFit() { return BestFit(Picture().Width(), Picture().Height()); }
+    // Saves the picture with the floating selection merged into the file only. False on any failure,
+    // with the name and Modified as they were.
+    bool SaveToFile(const std::string& FileName);
+    // Zoom around a picture point; a negative coordinate means the centre of the view.
+    void SetZoom(int Zoom, int CentreX, int CentreY);
+    int ZoomFactor() const { return FPictureScrollBox->ZoomFactor(); }
+    void ScrollTo(int X, int Y);
+
+    bool IsPreviewing() const { return FPreview->Active(); }
+    bool CanUndo() const { return FUndoList->Count() >= 1; }
+    void Undo();
+    // A new undo step of ActionClass, first in the list, for the caller to fill.
+    TCVBaseUndoAction* AddUndoAction(TCVUndoActionClass ActionClass);
+    template <class T> T* AddUndoAction() { return static_cast<T*>(AddUndoAction(&CreateUndoAction<T>)); }
+
+    void UpdateStatusPanels();
+    void ShowCursorPos(int X, int Y);
+    void ClearCursorPos();
+    void RepaintSelection();
+
+    // ---- Selection ----------------------------------------------------------------------------------
+    TPictureSelection* Selection() override { return FSelection.get(); }
+    void AttachSelection();
+    void NewRectSelection(const TRect& R, TColor TransparentColour);
+    void NewFreehandSelection(TFreehandPoints& Points, TColor TransparentColour);
+    void NewBitmapSelection(TBitmap* Bitmap, TPoint Origin, TColor TransparentColour) override;
+    void NewMagicWandSelection(TPoint Point);
+    void DropSelection(bool Apply, bool Repaint);
+    void RemoveSelection() override;
+
+    // ---- Child window services ------------------------------------------------------------------------
+    void SetStatusBar(TXStatusBar* Value) override;
+    void BeginWait() override;
+    void EndWait() override;
+    void PaintExtraBtn() override;
+    virtual void DoUndoCountChange(int Count);
+
+    TPictureChangeEvent OnPictureChange;
+    TUndoCountChangeEvent OnUndoCountChange;
+
+    // Tool state while a tool is dragged.
+    int32_t LastX = 0, LastY = 0;
+    int32_t NonClientWidth = 0, NonClientHeight = 0;
+    uint8_t MouseState = 0; // 0 none, 1 left, 2 right, 3 middle
+    TRect ToolRect;
+    TRect SelBandRect;
+    std::unique_ptr<TFreehandPoints> FreehandPoints;
+
+protected:
+    void DoExtraBtnClick() override;
+    void DoExtraBtnEnter() override;
+    void DoExtraBtnLeave() override;
+    void wheelEvent(QWheelEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void SetFileNameField(const std::string& Value) { FFileName = Value; }
+    // Turns a picture that could not be made into a clear error.
+    void RequirePicture(bool Made, int Width, int Height);
+
+private:
+    void ComputeFrameSize();
+    void SetPanel(int Index, const std::string& Text);
+    void UpdateCaption();
+    void WindowStateChanged(Qt::WindowStates OldState, Qt::WindowStates NewState);
+    // Replaces the selection by what Make gives, repainting Area (when given) either way.
+    void MakeSelection(const std::function<std::unique_ptr<TPictureSelection>()>& Make, const TRect* Area);
+    void PictureScrollBoxExit();
+    void PictureScrollBoxBeforeZoomPaint(TBitmap& Bitmap, const TRect& R);
+    void PictureScrollBoxPainting(TBitmap& Image, const TRect& R);
+    void PictureScrollBoxMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    void PictureScrollBoxMouseMove(TShiftState Shift, int X, int Y);
+    void PictureScrollBoxMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+
+    IPicChildHost* FMainForm;
+    TPictureScrollBox* FPictureScrollBox;
+    std::unique_ptr<TPicturePreview> FPreview;
+    std::unique_ptr<TCVUndoActionFactory> FUndoList;
+    std::string FFileName;
+    std::string FDisplayName;
+    bool FModified = false;
+    std::unique_ptr<TPictureSelection> FSelection;
+    IPicTool* FDragTool = nullptr; // the tool that took the last press, until its release
+};
+
+// A blank picture of a size and colour.
+class TCVNewPicChildWin : public TCVPicChildWin {
+public:
+    TCVNewPicChildWin(QWidget* AOwner, IPicChildHost* MainForm, const std::string& DisplayName, int Width, int Height,
+                      TColor Colour);
+};
+
+// A copy of a graphic.
+class TCVCopyPicChildWin : public TCVPicChildWin {
+public:
+    TCVCopyPicChildWin(QWidget* AOwner, IPicChildHost* MainForm, const std::string& DisplayName, TGraphic* Graphic);
+};
+
+// A picture file.
+class TCVFilePicChildWin : public TCVPicChildWin {
+public:
+    TCVFilePicChildWin(QWidget* AOwner, IPicChildHost* MainForm, const std::string& FileName);
+};

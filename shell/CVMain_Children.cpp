@@ -1,0 +1,356 @@
+// The main window's children: creating and wiring picture windows, numbering new pictures, relaying
+// their status and progress, the close question, dropped files and the command line at first show.
+#include "shell/CVMain.h"
+
+#include "controls/RFPicPopupMenu.h"
+#include "controls/XPanels.h"
+#include "controls/XStatusbar.h"
+#include "shell/CVGlobal.h"
+#include "shell/CVToolVars.h"
+#include "shell/StartUp.h"
+#include "shell/UIServices.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QUrl>
+
+namespace {
+
+// The local files among dropped data, in order.
+std::vector<std::string> DroppedFiles(const QMimeData* Data)
+{
+    std::vector<std::string> files;
+    if (Data && Data->hasUrls())
+        for (const QUrl& url : Data->urls())
+            if (url.isLocalFile())
+                files.push_back(url.toLocalFile().toStdString());
+    return files;
+}
+
+} // namespace
+
+// ---- Finding children ---------------------------------------------------------------------------------
+
+std::vector<TBasicCVChild*> TCanvelloMain::Children() const
+{
+    std::vector<TBasicCVChild*> children;
+    for (QMdiSubWindow* w : FMdiArea->subWindowList())
+        if (auto* child = dynamic_cast<TBasicCVChild*>(w))
+            children.push_back(child);
+    return children;
+}
+
+TCVPicChildWin* TCanvelloMain::ActivePicChild() const
+{
+    return dynamic_cast<TCVPicChildWin*>(FMdiArea->activeSubWindow());
+}
+
+bool TCanvelloMain::GetActivePicChild(TCVPicChildWin*& Child) const
+{
+    Child = ActivePicChild();
+    return Child != nullptr;
+}
+
+TCVPicChildWin* TCanvelloMain::FindPicChildByFileName(const std::string& Name) const
+{
+    for (TBasicCVChild* child : Children())
+        if (auto* pic = dynamic_cast<TCVPicChildWin*>(child); pic && pic->FileName() == Name)
+            return pic;
+    return nullptr;
+}
+
+// ---- Creating children -----------------------------------------------------------------------------------
+
+void TCanvelloMain::BeginWait()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TCanvelloMain::EndWait()
+{
+    QGuiApplication::restoreOverrideCursor();
+}
+
+bool TCanvelloMain::ShowCreateError()
+{
+    try {
+        throw;
+    } catch (const std::exception& E) {
+        UIServices().MessageDlg(this, E.what(), mtError, mbOK);
+    } catch (...) {
+        UIServices().MessageDlg(this, "Unknown error", mtError, mbOK);
+    }
+    return false;
+}
+
+void TCanvelloMain::AddPicChild(TCVPicChildWin* Child)
+{
+    FMdiArea->addSubWindow(Child);
+    Child->show();
+    SetupPicChild(Child);
+    // The area placed the window just now: fit it again from its real place.
+    Child->BestFit();
+}
+
+bool TCanvelloMain::NewPicture(int Width, int Height, TColor Colour)
+{
+    BeginWait();
+    bool ok = true;
+    try {
+        ++FNewPictureCount;
+        AddPicChild(new TCVNewPicChildWin(nullptr, this, "New Picture #" + std::to_string(FNewPictureCount), Width,
+                                          Height, Colour));
+    } catch (...) {
+        ok = ShowCreateError();
+    }
+    EndWait();
+    return ok;
+}
+
+bool TCanvelloMain::NewPictureFromBitmap(TBitmap* Bitmap)
+{
+    BeginWait();
+    bool ok = true;
+    try {
+        ++FNewPictureCount;
+        AddPicChild(new TCVCopyPicChildWin(nullptr, this, "New Picture #" + std::to_string(FNewPictureCount), Bitmap));
+    } catch (...) {
+        ok = ShowCreateError();
+    }
+    EndWait();
+    return ok;
+}
+
+bool TCanvelloMain::OpenPictureFile(const std::string& FileName)
+{
+    BeginWait();
+    bool ok = true;
+    try {
+        if (TCVPicChildWin* open = FindPicChildByFileName(FileName)) {
+            if (open->isMinimized())
+                open->showNormal();
+            FMdiArea->setActiveSubWindow(open);
+        } else {
+            AddPicChild(new TCVFilePicChildWin(nullptr, this, FileName));
+        }
+    } catch (...) {
+        ok = ShowCreateError();
+    }
+    EndWait();
+    // A file that cannot be opened leaves the recent list.
+    if (ok)
+        FRecentFilesPopupMenu->AddFile(FileName);
+    else
+        FRecentFilesPopupMenu->DeleteFile(FileName);
+    return ok;
+}
+
+void TCanvelloMain::SetupPicChild(TCVPicChildWin* Child)
+{
+    Child->OnChildCloseQuery = [this](TBasicCVChild* Sender, bool& CanClose) { ChildCloseQuery(Sender, CanClose); };
+    Child->OnProgressStart = [this](TBasicCVChild* Sender, int Max) { ChildProgressStart(Sender, Max); };
+    Child->OnProgressStep = [this](TBasicCVChild* Sender) { ChildProgressStep(Sender); };
+    Child->OnProgressEnd = [this](TBasicCVChild* Sender) { ChildProgressEnd(Sender); };
+    Child->OnPictureChange = [this](TCVPicChildWin* Sender, TPictureChanges Flags) { PictureChanged(Sender, Flags); };
+    Child->OnUndoCountChange = [this](TCVPicChildWin* Sender, int Count) { ChildUndoCountChange(Sender, Count); };
+    Child->setWindowIcon(windowIcon());
+    Child->SetStatusBar(FMainStatusBar);
+    Child->PictureScrollBox().setCursor(ToolCursor(CurrentCursor));
+    Child->PictureScrollBox().SetShowZoomGrid(Action("ActShowHideZoomGrid")->isChecked());
+    FZoomCombo->setCurrentIndex(Child->ZoomFactor() - 1);
+    UpdateActionsForChild(Child);
+}
+
+// ---- Child events ---------------------------------------------------------------------------------------
+
+void TCanvelloMain::ChildActivated(QMdiSubWindow* Window)
+{
+    auto* child = dynamic_cast<TBasicCVChild*>(Window);
+    if (auto* pic = dynamic_cast<TCVPicChildWin*>(child))
+        FZoomCombo->setCurrentIndex(pic->ZoomFactor() - 1);
+    UpdateActionsForChild(child);
+}
+
+void TCanvelloMain::ChildCloseQuery(TBasicCVChild* Sender, bool& CanClose)
+{
+    auto* pic = dynamic_cast<TCVPicChildWin*>(Sender);
+    if (pic && pic->Modified() && !FClosingAll) {
+        const TModalResult answer = UIServices().MessageDlg(this, Format(SSaveChangesTo, pic->DisplayName()),
+                                                            mtConfirmation, mbYes | mbNo | mbCancel);
+        if (answer == mrCancel)
+            CanClose = false;
+        else if (answer == mrYes)
+            // A save that fails or is cancelled keeps the window and its picture.
+            CanClose = SavePicture(pic, false);
+    }
+    if (CanClose && FMdiArea->subWindowList().size() <= 1) {
+        UpdateActionsForChild(nullptr);
+        ClearStatusPanels();
+        FNewPictureCount = 0;
+    }
+}
+
+void TCanvelloMain::PictureChanged(TCVPicChildWin* Sender, TPictureChanges Flags)
+{
+    if (Flags & pcSelectionNew)
+        SetCropEnabled(true);
+    else if (Flags & pcSelectionRemoved)
+        SetCropEnabled(false);
+    if (Flags & pcZoom)
+        FZoomCombo->setCurrentIndex(Sender->ZoomFactor() - 1);
+}
+
+void TCanvelloMain::ChildUndoCountChange(TCVPicChildWin*, int Count)
+{
+    Action("ActUndo")->setEnabled(Count >= 1);
+}
+
+void TCanvelloMain::ChildProgressStart(TBasicCVChild*, int Max)
+{
+    TXStatusPanel* panel = FMainStatusBar->Panels(2);
+    panel->ProgressBarOptions().SetPosition(0);
+    panel->ProgressBarOptions().SetMax(Max);
+    panel->SetStyle(xsProgressBar);
+}
+
+void TCanvelloMain::ChildProgressStep(TBasicCVChild*)
+{
+    FMainStatusBar->Panels(2)->StepIt();
+}
+
+void TCanvelloMain::ChildProgressEnd(TBasicCVChild*)
+{
+    FMainStatusBar->Panels(2)->SetStyle(xsText);
+}
+
+void TCanvelloMain::ClearStatusPanels()
+{
+    for (int i = 0; i < FMainStatusBar->PanelCount(); ++i)
+        FMainStatusBar->Panels(i)->SetText("");
+}
+
+void TCanvelloMain::MainStatusBarResize()
+{
+    FMainStatusBar->Panels(0)->SetWidth(std::max(50, FMainStatusBar->width() - 480));
+    FMainStatusBar->Panels(1)->SetWidth(180);
+    FMainStatusBar->Panels(2)->SetWidth(200);
+}
+
+bool TCanvelloMain::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Watched == FMainStatusBar && Event->type() == QEvent::Resize)
+        MainStatusBarResize();
+    return QMainWindow::eventFilter(Watched, Event);
+}
+
+// ---- What picture windows ask ---------------------------------------------------------------------------
+
+void TCanvelloMain::GetMaxChildClientSize(int& Width, int& Height)
+{
+    // Child geometry is given in the area's viewport, which already leaves out the area's frame.
+    QWidget* viewport = FMdiArea->viewport();
+    Width = viewport->width();
+    Height = viewport->height();
+    if (FMdiArea->verticalScrollBar()->isVisible())
+        Width -= SM_CXVSCROLL;
+    if (FMdiArea->horizontalScrollBar()->isVisible())
+        Height -= SM_CYHSCROLL;
+}
+
+void TCanvelloMain::SetForegroundColour(TColor Colour, bool)
+{
+    ForegroundColour = Colour;
+}
+
+void TCanvelloMain::SetBackgroundColour(TColor Colour, bool)
+{
+    BackgroundColour = Colour;
+}
+
+void TCanvelloMain::ShowColourRGB(TColor) {}
+
+void TCanvelloMain::HideColourRGB() {}
+
+bool TCanvelloMain::IsSelectionTool()
+{
+    return CurrentTool >= ctSelectRect && CurrentTool <= ctMagicWand;
+}
+
+bool TCanvelloMain::QueryAddText()
+{
+    return false;
+}
+
+// ---- Frame events ---------------------------------------------------------------------------------------
+
+void TCanvelloMain::showEvent(QShowEvent* Event)
+{
+    QMainWindow::showEvent(Event);
+    if (FShown)
+        return;
+    FShown = true;
+    GuardEvent(this, [this] { FormShow(); });
+}
+
+void TCanvelloMain::FormShow()
+{
+    if (AppParams.HasOption(aoFiles)) {
+        for (int i = 0; i < AppParams.FileCount(); ++i)
+            OpenPictureFile(AppParams.GetFile(i));
+        AppParams.Exclude(aoFiles);
+    }
+    // The browser of a command-line folder comes with the browser window.
+    AppParams.Exclude(aoDirectory);
+    ViewerWasVisible = false;
+    CbViewerWasVisible = false;
+    // The recent files go between "&Open" and "Browse...".
+    const QList<QAction*> items = FFileMenu->actions();
+    FFileMenu->insertMenu(items.size() > 2 ? items[2] : nullptr, FRecentFilesPopupMenu);
+}
+
+void TCanvelloMain::closeEvent(QCloseEvent* Event)
+{
+    Event->ignore();
+    GuardEvent(this, [&] {
+        // Every modified picture in turn; the first Cancel (or failed save) keeps everything open.
+        for (TBasicCVChild* child : Children()) {
+            bool canClose = true;
+            ChildCloseQuery(child, canClose);
+            if (!canClose)
+                return;
+        }
+        FClosingAll = true;
+        FormClose();
+        Event->accept();
+    });
+}
+
+void TCanvelloMain::FormClose()
+{
+    FRecentFilesPopupMenu->SaveToFile();
+}
+
+void TCanvelloMain::dragEnterEvent(QDragEnterEvent* Event)
+{
+    if (!DroppedFiles(Event->mimeData()).empty())
+        Event->acceptProposedAction();
+}
+
+void TCanvelloMain::dropEvent(QDropEvent* Event)
+{
+    const std::vector<std::string> files = DroppedFiles(Event->mimeData());
+    if (files.empty())
+        return;
+    Event->acceptProposedAction();
+    // Only the first dropped file is opened.
+    GuardEvent(this, [&] { OpenPictureFile(files.front()); });
+}

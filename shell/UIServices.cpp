@@ -1,0 +1,131 @@
+// Message boxes and picture file dialogs: Qt's, and a scripted stand-in.
+#include "shell/UIServices.h"
+
+#include "shell/CVGlobal.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+IUIServices* GServices = nullptr;
+
+const char* const kPictureFilter = "All pictures (*.bmp *.jpg *.jpeg *.gif *.BMP *.JPG *.JPEG *.GIF);;"
+                                   "Bitmaps (*.bmp *.BMP);;JPEG pictures (*.jpg *.jpeg *.JPG *.JPEG);;"
+                                   "GIF pictures (*.gif *.GIF)";
+const char* const kSaveFilter = "Bitmap (*.bmp);;JPEG picture (*.jpg);;JPEG picture (*.jpeg);;GIF picture (*.gif)";
+
+TQtUIServices& QtServices()
+{
+    static TQtUIServices services;
+    return services;
+}
+
+void InstallExceptionHandler()
+{
+    EventExceptionHandler = [](QWidget* Parent, const std::string& Message) {
+        UIServices().MessageDlg(Parent, Message, mtError, mbOK);
+    };
+}
+
+} // namespace
+
+TModalResult TQtUIServices::MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons)
+{
+    QMessageBox box(Parent);
+    box.setWindowTitle("Canvello");
+    box.setText(QString::fromStdString(Text));
+    switch (Type) {
+    case mtWarning: box.setIcon(QMessageBox::Warning); break;
+    case mtError: box.setIcon(QMessageBox::Critical); break;
+    case mtInformation: box.setIcon(QMessageBox::Information); break;
+    case mtConfirmation: box.setIcon(QMessageBox::Question); break;
+    }
+    QMessageBox::StandardButtons buttons;
+    if (Buttons & mbYes)
+        buttons |= QMessageBox::Yes;
+    if (Buttons & mbNo)
+        buttons |= QMessageBox::No;
+    if (Buttons & mbOK)
+        buttons |= QMessageBox::Ok;
+    if (Buttons & mbCancel)
+        buttons |= QMessageBox::Cancel;
+    box.setStandardButtons(buttons ? buttons : QMessageBox::StandardButtons(QMessageBox::Ok));
+    switch (box.exec()) {
+    case QMessageBox::Yes: return mrYes;
+    case QMessageBox::No: return mrNo;
+    case QMessageBox::Ok: return mrOk;
+    default: return mrCancel;
+    }
+}
+
+bool TQtUIServices::OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames)
+{
+    const QStringList names = QFileDialog::getOpenFileNames(Parent, "Open", QString(), kPictureFilter);
+    FileNames.clear();
+    for (const QString& name : names)
+        FileNames.push_back(name.toStdString());
+    return !FileNames.empty();
+}
+
+bool TQtUIServices::SavePictureFile(QWidget* Parent, std::string& FileName)
+{
+    QFileDialog dialog(Parent, "Save As", QString(), kSaveFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix("bmp");
+    if (!FileName.empty())
+        dialog.selectFile(QString::fromStdString(FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    FileName = dialog.selectedFiles().first().toStdString();
+    return true;
+}
+
+TModalResult TFakeUIServices::MessageDlg(QWidget*, const std::string& Text, TMsgDlgType Type, unsigned Buttons)
+{
+    Messages.push_back({Text, Type, Buttons});
+    if (!Answers.empty()) {
+        const TModalResult answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    return (Buttons & mbYes) ? mrYes : mrOk;
+}
+
+bool TFakeUIServices::OpenPictureFiles(QWidget*, std::vector<std::string>& FileNames)
+{
+    FileNames.clear();
+    if (OpenResults.empty())
+        return false;
+    FileNames = OpenResults.front();
+    OpenResults.pop_front();
+    return !FileNames.empty();
+}
+
+bool TFakeUIServices::SavePictureFile(QWidget*, std::string& FileName)
+{
+    ++SaveDialogs;
+    if (SaveResults.empty())
+        return false;
+    const std::string name = SaveResults.front();
+    SaveResults.pop_front();
+    if (name.empty())
+        return false;
+    FileName = name;
+    return true;
+}
+
+IUIServices& UIServices()
+{
+    if (!GServices) {
+        GServices = &QtServices();
+        InstallExceptionHandler();
+    }
+    return *GServices;
+}
+
+void SetUIServices(IUIServices* Services)
+{
+    GServices = Services ? Services : &QtServices();
+    InstallExceptionHandler();
+}
