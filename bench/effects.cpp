@@ -7,15 +7,12 @@
 //                                              scripts/bench-effects.sh
 //   bench_effects --inputs DIR                 writes the two pictures as DIR/photo.bmp and
 //                                              DIR/rings.bmp (the flood fill's)
+#include "BenchMain.h"
+#include "BenchPictures.h"
 #include "image/EffectsBitmap.h"
 
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -50,22 +47,6 @@ const std::vector<TOperation>& Operations()
         {"floodfill", true, [](TEffectsBitmap& B) { B.FloodFill(0, 0, clRed, 10); }},
     };
     return ops;
-}
-
-// Smooth gradients with a little noise, like a photo.
-void PaintPhotoLike(TBitmap& Bmp)
-{
-    uint32_t seed = 12345;
-    for (int y = 0; y < Bmp.Height(); ++y) {
-        TRGBTriple* row = Bmp.Row24(y);
-        for (int x = 0; x < Bmp.Width(); ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int noise = static_cast<int>(seed >> 28) - 8;
-            auto channel = [noise](int v) { return static_cast<uint8_t>(std::clamp(v + noise, 0, 255)); };
-            row[x] = {channel((x * 255) / Bmp.Width()), channel(((x + y) * 127) / (Bmp.Width() + Bmp.Height()) + 64),
-                      channel((y * 255) / Bmp.Height())};
-        }
-    }
 }
 
 // White with black rings: one large region around them for the fill.
@@ -123,7 +104,7 @@ int TimeOperation(int Argc, char** Argv)
         return 2;
     }
     const std::string name = Argv[2], input = Argv[3];
-    const int repeat = Argc > 4 ? std::max(1, std::atoi(Argv[4])) : 5;
+    const int repeat = RepeatArgument(Argc, Argv, 4);
     const auto it = std::find_if(Operations().begin(), Operations().end(),
                                  [&](const TOperation& op) { return name == op.Name; });
     if (it == Operations().end()) {
@@ -133,15 +114,14 @@ int TimeOperation(int Argc, char** Argv)
     TEffectsBitmap source, work;
     source.LoadPictureFromFile(input, false);
     source.SetPixelFormat(pf24bit);
-    double best = 1e300;
-    for (int i = 0; i < repeat; ++i) {
-        work.Assign(&source);
-        const auto start = std::chrono::steady_clock::now();
-        it->Run(work);
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    std::printf("%.1f\n", best);
+    std::printf("%.1f\n", BestMilliseconds(repeat, [&] { work.Assign(&source); }, [&] { it->Run(work); }));
+    return 0;
+}
+
+int WriteInputs(const std::string& Dir)
+{
+    Picture(false).SavePictureToFile(Dir + "/photo.bmp", false);
+    Picture(true).SavePictureToFile(Dir + "/rings.bmp", false);
     return 0;
 }
 
@@ -149,27 +129,5 @@ int TimeOperation(int Argc, char** Argv)
 
 int main(int Argc, char** Argv)
 {
-    if (Argc > 2 && std::strcmp(Argv[1], "--inputs") == 0) {
-        try {
-            const std::string dir = Argv[2];
-            Picture(false).SavePictureToFile(dir + "/photo.bmp", false);
-            Picture(true).SavePictureToFile(dir + "/rings.bmp", false);
-            return 0;
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
-            return 1;
-        }
-    }
-    if (Argc > 1 && std::strcmp(Argv[1], "--time") == 0) {
-        try {
-            return TimeOperation(Argc, Argv);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
-            return 1;
-        }
-    }
-    benchmark::Initialize(&Argc, Argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return BenchMain(Argc, Argv, TimeOperation, WriteInputs);
 }

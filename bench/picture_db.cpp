@@ -107,7 +107,7 @@ int TimeOperation(int Argc, char** Argv)
     }
     const std::string Op = Argv[2];
     const std::string Folder = IncludeTrailingPathDelimiter(Argv[3]);
-    const int Repeat = Argc > 4 ? std::max(1, std::atoi(Argv[4])) : 5;
+    const int Repeat = RepeatArgument(Argc, Argv, 4);
     if (Argc > 5)
         QThreadPool::globalInstance()->setMaxThreadCount(std::max(1, std::atoi(Argv[5])));
     int Count = 0;

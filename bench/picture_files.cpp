@@ -7,10 +7,10 @@
 //                                                   scripts/bench-picture-files.sh; OP is one of
 //                                                   bmp-load, bmp-save, jpeg-load, jpeg-save, jpeg-thumb
 #include "BenchMain.h"
+#include "BenchPictures.h"
 #include "image/XBitmap.h"
 #include "platform/Jpeg.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,22 +23,6 @@ namespace {
 
 constexpr int kWidth = 6000;
 constexpr int kHeight = 4000;
-
-// Smooth gradients with a little noise: compresses like a photo, not like a flat test card.
-void PaintPhotoLike(TBitmap& Bmp)
-{
-    uint32_t Seed = 12345;
-    for (int Y = 0; Y < Bmp.Height(); ++Y) {
-        TRGBTriple* Row = Bmp.Row24(Y);
-        for (int X = 0; X < Bmp.Width(); ++X) {
-            Seed = Seed * 1664525u + 1013904223u;
-            const int Noise = static_cast<int>(Seed >> 28) - 8;
-            auto Channel = [Noise](int V) { return static_cast<uint8_t>(std::clamp(V + Noise, 0, 255)); };
-            Row[X] = {Channel((X * 255) / Bmp.Width()), Channel(((X + Y) * 127) / (Bmp.Width() + Bmp.Height()) + 64),
-                      Channel((Y * 255) / Bmp.Height())};
-        }
-    }
-}
 
 // The operations timed, each a fresh picture object as the program uses them.
 void LoadPicture(const std::string& Input)
@@ -121,7 +105,7 @@ int TimeOperation(int Argc, char** Argv)
     }
     const std::string Op = Argv[2], Input = Argv[3];
     const std::string Output = Argc > 4 ? Argv[4] : "";
-    const int Repeat = Argc > 5 ? std::max(1, std::atoi(Argv[5])) : 5;
+    const int Repeat = RepeatArgument(Argc, Argv, 5);
 
     TXBitmap Source; // the picture a save writes
     if (Op == "bmp-save" || Op == "jpeg-save")

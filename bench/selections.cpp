@@ -5,7 +5,7 @@
 //   bench_selections [benchmark options]          Google Benchmark on the generated picture
 //   bench_selections --time OP INPUT [REPEAT]     best wall time in milliseconds of OP, for
 //                                                 scripts/bench-selections.sh: "wand" on the picture
-//                                                 in INPUT, "trace1" on the mask in INPUT (black =
+//                                                 in INPUT, "trace1" on the mask in INPUT (white =
 //                                                 selected)
 //   bench_selections --inputs DIR                 writes DIR/landscape.bmp and DIR/mask.bmp (the
 //                                                 wand's selection)
@@ -184,20 +184,17 @@ int TimeOperation(int Argc, char** Argv)
         return 2;
     }
     const std::string op = Argv[2];
-    const int repeat = Argc > 4 ? std::max(1, std::atoi(Argv[4])) : 5;
+    const int repeat = RepeatArgument(Argc, Argv, 4);
     TXBitmap input;
     input.LoadPictureFromFile(Argv[3], false);
     input.SetPixelFormat(pf24bit);
-    double best = 1e300;
+    double best = 0;
     if (op == "wand") {
         TBitmap parent;
-        for (int i = 0; i < repeat; ++i) {
-            CopyBitmap(input, parent);
-            best = std::min(best, BestMilliseconds(1, [&] {
-                                auto s = TMagicWandPictureSelection::CreateSelection(&parent, kSeed, kTolerance, clWhite);
-                                benchmark::DoNotOptimize(s->Bounds());
-                            }));
-        }
+        best = BestMilliseconds(repeat, [&] { CopyBitmap(input, parent); }, [&] {
+            auto s = TMagicWandPictureSelection::CreateSelection(&parent, kSeed, kTolerance, clWhite);
+            benchmark::DoNotOptimize(s->Bounds());
+        });
     } else if (op == "trace1") {
         TBool2DArray mask;
         mask.SetSize(input.Width(), input.Height());
@@ -234,13 +231,5 @@ int WriteInputs(const std::string& Dir)
 
 int main(int Argc, char** Argv)
 {
-    if (Argc > 2 && std::strcmp(Argv[1], "--inputs") == 0) {
-        try {
-            return WriteInputs(Argv[2]);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
-            return 1;
-        }
-    }
-    return BenchMain(Argc, Argv, TimeOperation);
+    return BenchMain(Argc, Argv, TimeOperation, WriteInputs);
 }

@@ -466,6 +466,10 @@ void TCustomPictureDB::GetThumbPos(TFileRecord& Record)
     int W = 0, H = 0;
     if (!TJPEGImage::ReadHeaderSize(ThumbnailData(Record), static_cast<size_t>(Record.Length), W, H))
         throw EInvalidGraphic("JPEG error #0");
+    // Thumbnails made here fit the box. A larger one comes from a damaged or planted cache file, and
+    // would make every paint of its cell decode a picture of up to the loader's limit.
+    if (W > std::max(MaxThumbWidth, 1) || H > std::max(MaxThumbHeight, picdb::kMinThumbHeight))
+        throw EInvalidGraphic("JPEG error #0");
     Record.ThumbX = (MaxThumbWidth - W) / 2 + Margin;
     Record.ThumbY = (MaxThumbHeight - H) / 2 + Margin;
 }

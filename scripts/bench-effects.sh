@@ -11,50 +11,29 @@
 # Usage: scripts/bench-effects.sh [REPEAT]      (default 3; BUILD=folder picks the build folder)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build-bench}
 repeat=${1:-3}
+# shellcheck source=scripts/bench-common.sh
+source "$root/scripts/bench-common.sh"
 
-# ImageMagick itself, not a wrapper in front of it.
-im=$(command -v convert-im6.q16 || command -v convert) || { echo "ImageMagick is missing" >&2; exit 1; }
-
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCANVELLO_TESTS=OFF -DCANVELLO_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_effects >/dev/null
-bench=$build/bench/bench_effects
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# The system policy caps ImageMagick's pixel cache far below a 12000 x 8000 picture; a policy of our
-# own, found first through MAGICK_CONFIGURE_PATH, lifts the caps for these runs only.
-cat >"$work/policy.xml" <<'POLICY'
-<policymap>
-  <policy domain="resource" name="memory" value="8GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-  <policy domain="resource" name="area" value="4GP"/>
-  <policy domain="resource" name="width" value="64KP"/>
-  <policy domain="resource" name="height" value="64KP"/>
-</policymap>
-POLICY
-export MAGICK_CONFIGURE_PATH=$work
+im=$(magick_tool convert)
+build_bench effects
+make_work_dir
+lift_magick_limits
 
 echo "Making the 6000 x 4000 pictures..."
 "$bench" --inputs "$work"
 "$im" "$work/photo.bmp" "$work/photo.mpc"
 "$im" "$work/rings.bmp" "$work/rings.mpc"
 
-# shellcheck source=scripts/bench-common.sh
-source "$root/scripts/bench-common.sh"
-
-base_photo=$(best_ms "$im" "$work/photo.mpc" null:)
-base_rings=$(best_ms "$im" "$work/rings.mpc" null:)
+base_photo=$(magick_io_ms "$work/photo.mpc")
+base_rings=$(magick_io_ms "$work/rings.mpc")
 
 # ImageMagick's time for an operation on a picture (photo or rings), its read and write taken out.
 im_ms() {
-  local picture=$1 base=$base_photo t
+  local picture=$1 base=$base_photo
   shift
   [ "$picture" = rings ] && base=$base_rings
-  t=$(best_ms "$im" "$work/$picture.mpc" "$@" null:)
-  awk -v t="$t" -v b="$base" 'BEGIN { printf "%.1f", t - b }'
+  magick_op_ms "$base" "$work/$picture.mpc" "$@"
 }
 
 printf '%-22s %12s %12s %8s   %s\n' "operation (6000 x 4000)" "Canvello ms" "IM ms" "ratio" "ImageMagick"

@@ -16,7 +16,6 @@
 #                                                   THREADS the thread count, default: cores)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build-bench}
 repeat=${1:-3}
 threads=${THREADS:-$(nproc)}
 photos=${PHOTOS:-/tmp/canvello-picdb-photos}
@@ -24,17 +23,9 @@ count=300
 # shellcheck source=bench-common.sh
 . "$root/scripts/bench-common.sh"
 
-command -v vipsthumbnail >/dev/null || { echo "vipsthumbnail is missing (apt-get install libvips-tools)" >&2; exit 1; }
-im=$(command -v convert-im6.q16 || command -v convert) || { echo "ImageMagick is missing" >&2; exit 1; }
-
-log=$(mktemp)
-if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCANVELLO_TESTS=OFF -DCANVELLO_BENCH=ON &&
-       cmake --build "$build" -j"$(nproc)" --target bench_picture_db; } >"$log" 2>&1; then
-  cat "$log" >&2
-  exit 1
-fi
-rm -f "$log"
-bench=$build/bench/bench_picture_db
+need_tool vipsthumbnail libvips-tools
+im=$(magick_tool convert)
+build_bench picture_db
 
 if [ "$(find "$photos" -maxdepth 1 -name 'photo*.jpg' 2>/dev/null | wc -l)" -ne "$count" ]; then
   echo "Making $count photos of 4000 x 3000 in $photos (once)..."
@@ -48,16 +39,15 @@ if [ "$(find "$photos" -maxdepth 1 -name 'photo*.jpg' 2>/dev/null | wc -l)" -ne 
   rm -f "$photos/.base.ppm"
 fi
 
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+make_work_dir
 vips_run() {
-  rm -f "$out"/*.jpg
+  rm -f "$work"/*.jpg
   find "$photos" -maxdepth 1 -name 'photo*.jpg' -print0 |
     VIPS_CONCURRENCY=1 xargs -0 -P "$threads" -n $(((count + threads - 1) / threads)) \
-      vipsthumbnail --size 94x98 -o "$out/%s.jpg[Q=80]"
+      vipsthumbnail --size 94x98 -o "$work/%s.jpg[Q=80]"
 }
 vips_ms=$(best_ms vips_run)
-[ "$(find "$out" -name '*.jpg' | wc -l)" -eq "$count" ] || { echo "vipsthumbnail did not make $count thumbnails" >&2; exit 1; }
+[ "$(find "$work" -name '*.jpg' | wc -l)" -eq "$count" ] || { echo "vipsthumbnail did not make $count thumbnails" >&2; exit 1; }
 
 scan_ms=$("$bench" --time scan "$photos" "$repeat" "$threads" 2>/dev/null)
 reopen_ms=$("$bench" --time reopen "$photos" "$repeat" "$threads" 2>/dev/null)

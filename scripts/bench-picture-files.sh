@@ -10,23 +10,16 @@
 # Usage: scripts/bench-picture-files.sh [REPEAT]      (default 5; BUILD=folder picks the build folder)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build-bench}
 repeat=${1:-5}
 # shellcheck source=bench-common.sh
 . "$root/scripts/bench-common.sh"
 
-for tool in djpeg cjpeg; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install libjpeg-turbo-progs)" >&2; exit 1; }
-done
-# ImageMagick itself, not a wrapper in front of it.
-im=$(command -v convert-im6.q16 || command -v convert) || { echo "ImageMagick is missing" >&2; exit 1; }
+need_tool djpeg libjpeg-turbo-progs
+need_tool cjpeg libjpeg-turbo-progs
+im=$(magick_tool convert)
+build_bench picture_files
+make_work_dir
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCANVELLO_TESTS=OFF -DCANVELLO_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_picture_files >/dev/null
-bench=$build/bench/bench_picture_files
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 echo "Making the 6000 x 4000 picture (plasma, fixed seed)..."
 "$im" -seed 42 -size 6000x4000 plasma:fractal -depth 8 "$work/photo.ppm"
 "$im" "$work/photo.ppm" -type TrueColor BMP3:"$work/photo.bmp"
@@ -35,25 +28,15 @@ cjpeg -quality 90 -outfile "$work/photo.jpg" "$work/photo.ppm"
 "$im" "$work/small.ppm" -type TrueColor BMP3:"$work/small.bmp"
 cjpeg -quality 90 -outfile "$work/small.jpg" "$work/small.ppm"
 
-# Best wall time of a reference command on the picture less the same on the small picture. The
-# command is given with BIG where the picture's base name goes.
-reference_ms() {
-  local big small
-  big=$(best_ms "${@//BIG/$work/photo}")
-  small=$(best_ms "${@//BIG/$work/small}")
-  awk -v b="$big" -v s="$small" 'BEGIN { printf "%.1f", b - s }'
-}
+# A reference tool on the big picture less the same on the small one.
+big_less_small_ms() { reference_ms "$work/photo" "$work/small" "$@"; }
 
-canvello_ms() {
-  "$bench" --time "$1" "$2" "${3:-}" "$repeat"
-}
-
-im_read=$(reference_ms "$im" BIG.bmp null:)
-im_readwrite=$(reference_ms "$im" BIG.bmp "$work/im-out.bmp")
-im_write=$(awk -v rw="$im_readwrite" -v r="$im_read" 'BEGIN { printf "%.1f", rw - r }')
-djpeg_ms=$(reference_ms djpeg -outfile /dev/null BIG.jpg)
-cjpeg_ms=$(reference_ms cjpeg -quality 90 -outfile "$work/cjpeg-out.jpg" BIG.ppm)
-djpeg_fast=$(reference_ms djpeg -scale 1/8 -dct fast -nosmooth -outfile /dev/null BIG.jpg)
+im_read=$(big_less_small_ms "$im" BIG.bmp null:)
+im_readwrite=$(big_less_small_ms "$im" BIG.bmp "$work/im-out.bmp")
+im_write=$(diff_ms "$im_readwrite" "$im_read")
+djpeg_ms=$(big_less_small_ms djpeg -outfile /dev/null BIG.jpg)
+cjpeg_ms=$(big_less_small_ms cjpeg -quality 90 -outfile "$work/cjpeg-out.jpg" BIG.ppm)
+djpeg_fast=$(big_less_small_ms djpeg -scale 1/8 -dct fast -nosmooth -outfile /dev/null BIG.jpg)
 
 cv_bmp_load=$(canvello_ms bmp-load "$work/photo.bmp")
 cv_bmp_save=$(canvello_ms bmp-save "$work/photo.bmp" "$work/cv-out.bmp")

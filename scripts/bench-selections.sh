@@ -12,43 +12,24 @@
 # Usage: scripts/bench-selections.sh [REPEAT]      (default 3; BUILD=folder picks the build folder)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build-bench}
 repeat=${1:-3}
+# shellcheck source=scripts/bench-common.sh
+source "$root/scripts/bench-common.sh"
 
-im=$(command -v convert-im6.q16 || command -v convert) || { echo "ImageMagick is missing" >&2; exit 1; }
-
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCANVELLO_TESTS=OFF -DCANVELLO_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_selections >/dev/null
-bench=$build/bench/bench_selections
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cat >"$work/policy.xml" <<'POLICY'
-<policymap>
-  <policy domain="resource" name="memory" value="8GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-  <policy domain="resource" name="area" value="4GP"/>
-  <policy domain="resource" name="width" value="64KP"/>
-  <policy domain="resource" name="height" value="64KP"/>
-</policymap>
-POLICY
-export MAGICK_CONFIGURE_PATH=$work
+im=$(magick_tool convert)
+build_bench selections
+make_work_dir
+lift_magick_limits
 
 echo "Making the 6000 x 4000 picture and the wand's mask..."
 "$bench" --inputs "$work"
 "$im" "$work/landscape.bmp" "$work/landscape.mpc"
 "$im" "$work/mask.bmp" -colorspace Gray "$work/mask.mpc"
 
-# shellcheck source=scripts/bench-common.sh
-source "$root/scripts/bench-common.sh"
-
 im_ms() {
-  local picture=$1 base t
+  local picture=$1
   shift
-  base=$(best_ms "$im" "$work/$picture.mpc" null:)
-  t=$(best_ms "$im" "$work/$picture.mpc" "$@" null:)
-  awk -v t="$t" -v b="$base" 'BEGIN { printf "%.1f", t - b }'
+  magick_op_ms "$(magick_io_ms "$work/$picture.mpc")" "$work/$picture.mpc" "$@"
 }
 
 printf '%-10s %12s %12s %8s   %s\n' "operation" "Canvello ms" "IM ms" "ratio" "ImageMagick"

@@ -13,6 +13,24 @@ int32_t Int32At(const std::vector<uint8_t>& B, size_t At)
     return int32_t(uint32_t(B[At]) | uint32_t(B[At + 1]) << 8 | uint32_t(B[At + 2]) << 16 | uint32_t(B[At + 3]) << 24);
 }
 
+// The same JPEG claiming another frame size (its first SOF segment rewritten).
+std::vector<uint8_t> WithFrameSize(std::vector<uint8_t> J, int W, int H)
+{
+    for (size_t I = 2; I + 9 < J.size() && J[I] == 0xFF;) {
+        const uint8_t Marker = J[I + 1];
+        if (Marker >= 0xC0 && Marker <= 0xC2) {
+            J[I + 5] = uint8_t(H >> 8);
+            J[I + 6] = uint8_t(H);
+            J[I + 7] = uint8_t(W >> 8);
+            J[I + 8] = uint8_t(W);
+            return J;
+        }
+        I += 2 + (size_t(J[I + 2]) << 8 | J[I + 3]);
+    }
+    ADD_FAILURE() << "no frame header";
+    return J;
+}
+
 // Two real pictures whose cache entries claim the size 1234 x 567: a database that shows that size
 // read the cache, one that shows 40 x 30 scanned the folder.
 struct TCachedFolder {
@@ -195,6 +213,19 @@ TEST(PicDBCacheFile, DamagedFilesFallBackToAScan)
     const auto WithRecords = [&](std::string N1, int32_t O1, int32_t Len1, std::string N2, int32_t O2, int32_t Len2) {
         return [=](TCacheWriter& W) { Records(W, N1, O1, Len1, N2, O2, Len2); };
     };
+    // The first thumbnail claims a frame of W x H; the box is 94 x 98.
+    const auto WithFirstThumbnailOf = [&](int W, int H) {
+        return [&C, L2, W, H](TCacheWriter& Out) {
+            const std::vector<uint8_t> Big = WithFrameSize(C.Jpeg1, W, H);
+            Out.Magic();
+            Out.Int32(1);
+            Out.Int32(2);
+            Out.Record("one.jpg", C.Age1, 1234, 567, 0, int32_t(Big.size()));
+            Out.Record("two.jpg", C.Age2, 1234, 567, int32_t(Big.size()), L2);
+            Out.Append(Big);
+            Out.Append(C.Jpeg2);
+        };
+    };
     struct Case {
         const char* What;
         std::function<void(TCacheWriter&)> Build;
@@ -232,6 +263,9 @@ TEST(PicDBCacheFile, DamagedFilesFallBackToAScan)
              W.Append(std::vector<uint8_t>(20, 0x55));
              W.Append(C.Jpeg2);
          }},
+        {"thumbnail wider than the box", WithFirstThumbnailOf(95, 12)},
+        {"thumbnail taller than the box", WithFirstThumbnailOf(16, 99)},
+        {"thumbnail of 16000 x 16000", WithFirstThumbnailOf(16000, 16000)},
         {"version 0 with offsets before the area", [&](TCacheWriter& W) {
              W.Int32(1);
              W.Record("one.jpg", C.Age1, 1234, 567, 0, L1);
