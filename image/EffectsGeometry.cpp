@@ -16,21 +16,11 @@ using namespace effects_impl;
 
 namespace {
 
-// Gives a 24-bit picture the size and pixels of a 24-bit Source (what AssignBitmap does for these
-// formats, without going through the canvas).
+// Gives a 24-bit picture the size and pixels of a 24-bit temporary: its rows become the picture's,
+// so a large picture is not copied. Source is left empty.
 void AdoptPixels(TBitmap& Picture, TBitmap& Source)
 {
-    const int W = Source.Width(), H = Source.Height();
-    // Emptied first, so that resizing copies none of the old pixels.
-    Picture.SetSize(0, 0);
-    Picture.SetSize(W, H);
-    if (W == 0 || H == 0)
-        return;
-    const std::vector<TRGBTriple*> to = RowTable(Picture), from = RowTable(Source);
-    ParallelRows(H, 64, W, [&](int b, int e) {
-        for (int y = b; y < e; ++y)
-            std::memcpy(to[y], from[y], size_t(W) * 3);
-    }, {});
+    Picture.TakePixels(Source);
 }
 
 // ---- Rotation ----------------------------------------------------------------------------------
