@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -117,7 +116,7 @@ int TimeOperation(int Argc, char** Argv)
     }
     const std::string Op = Argv[2], Input = Argv[3];
     const std::string Output = Argc > 4 ? Argv[4] : "";
-    const int Repeat = Argc > 5 ? std::max(1, std::atoi(Argv[5])) : 5;
+    const int Repeat = RepeatArgument(Argc, Argv, 5);
 
     TXBitmap Source; // the picture a save writes
     if (Op == "gif-save")

@@ -12,44 +12,22 @@
 # Usage: scripts/bench-gif.sh [REPEAT]      (default 3; BUILD=folder picks the build folder)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build-bench}
 repeat=${1:-3}
+# shellcheck source=bench-common.sh
+source "$root/scripts/bench-common.sh"
 
-command -v gif2rgb >/dev/null || { echo "gif2rgb is missing (apt-get install giflib-tools)" >&2; exit 1; }
-# ImageMagick itself, not a wrapper in front of it.
-im=$(command -v convert-im6.q16 || command -v convert) || { echo "ImageMagick is missing" >&2; exit 1; }
-compare=$(command -v compare-im6.q16 || command -v compare) || { echo "ImageMagick's compare is missing" >&2; exit 1; }
+need_tool gif2rgb giflib-tools
+im=$(magick_tool convert)
+compare=$(magick_tool compare)
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCANVELLO_TESTS=OFF -DCANVELLO_BENCH=ON >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_gif_codec >/dev/null
-bench=$build/bench/bench_gif_codec
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+build_bench gif_codec
+make_work_dir
 echo "Making the pictures (plasma, fixed seeds)..."
 "$im" -seed 42 -size 6000x4000 plasma:fractal -depth 8 "$work/photo.ppm"
 "$im" "$work/photo.ppm" -type TrueColor BMP3:"$work/photo.bmp"
 "$im" -seed 7 -size 4000x3000 plasma:fractal -depth 8 -dither FloydSteinberg -colors 256 "$work/decode.gif"
 "$im" -size 16x16 xc:gray -depth 8 "$work/small.ppm"
 "$im" "$work/small.ppm" -colors 256 "$work/small.gif"
-
-# shellcheck source=bench-common.sh
-source "$root/scripts/bench-common.sh"
-
-# Best wall time of a reference command on the picture less the same on the small picture. The
-# command is given with BIG where the picture's base name goes.
-reference_ms() {
-  local big=$1 small=$2
-  shift 2
-  local b s
-  b=$(best_ms "${@//BIG/$big}")
-  s=$(best_ms "${@//BIG/$small}")
-  awk -v b="$b" -v s="$s" 'BEGIN { printf "%.1f", b - s }'
-}
-
-canvello_ms() {
-  "$bench" --time "$1" "$2" "${3:-}" "$repeat"
-}
 
 giflib_ms=$(reference_ms "$work/decode" "$work/small" gif2rgb -1 -o /dev/null BIG.gif)
 im_save_ms=$(reference_ms "$work/photo" "$work/small" "$im" BIG.ppm -colors 256 -dither FloydSteinberg "$work/im-out.gif")

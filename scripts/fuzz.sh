@@ -35,7 +35,7 @@ CANVELLO_FUZZ_SEEDS=$seeds "$fuzzer" -runs=0 >/dev/null 2>&1 || true
 args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$findings/")
 case $target in
   # Its inputs are small and its thumbnails tiny: any large allocation is a finding.
-  picture_db_cache) args+=(-malloc_limit_mb=128) ;;
+  picture_db_cache | recent_files_file) args+=(-malloc_limit_mb=128) ;;
 esac
 if [ "$jobs" -gt 1 ]; then
   args+=(-jobs="$jobs" -workers="$jobs")
