@@ -412,28 +412,27 @@ TGIFImage* TGIFGlobalColorMap::Image() const
     return FOwner ? FOwner->Image() : nullptr;
 }
 
-void TGIFGlobalColorMap::BuildHistogram(TColormapHistogram& Histogram)
+// Calls Action for every frame of Image whose pixels index Map (the frames without a local map).
+template <typename TAction>
+static void ForFramesUsing(const TGIFColorMap& Map, TGIFImage* Image, TAction Action)
 {
-    TGIFImage* Image = this->Image();
     if (!Image)
         return;
     for (int i = 0; i < Image->Images.Count(); ++i) {
         TGIFSubImage& Frame = *Image->Images.GetFrame(i);
-        if (&Frame.ActiveColorMap() == this)
-            AddFrameToHistogram(Frame, Histogram);
+        if (&Frame.ActiveColorMap() == &Map)
+            Action(Frame);
     }
+}
+
+void TGIFGlobalColorMap::BuildHistogram(TColormapHistogram& Histogram)
+{
+    ForFramesUsing(*this, Image(), [&](TGIFSubImage& Frame) { AddFrameToHistogram(Frame, Histogram); });
 }
 
 void TGIFGlobalColorMap::MapImages(const TColormapReverse& Map)
 {
-    TGIFImage* Image = this->Image();
-    if (!Image)
-        return;
-    for (int i = 0; i < Image->Images.Count(); ++i) {
-        TGIFSubImage& Frame = *Image->Images.GetFrame(i);
-        if (&Frame.ActiveColorMap() == this)
-            MapFrame(Frame, Map);
-    }
+    ForFramesUsing(*this, Image(), [&](TGIFSubImage& Frame) { MapFrame(Frame, Map); });
 }
 
 bool TGIFGlobalColorMap::Optimize()
