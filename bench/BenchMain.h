@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <map>
 #include <string>
 
 // The best wall time of Repeat runs of Op, in milliseconds.
@@ -41,6 +42,20 @@ inline double BestMilliseconds(int Repeat, const std::function<void()>& Prepare,
 inline int RepeatArgument(int Argc, char** Argv, int Index, int Default = 5)
 {
     return Argc > Index ? std::max(1, std::atoi(Argv[Index])) : Default;
+}
+
+// Times the operation named Op out of Ops and prints its best time; 2 for an unknown name or when the
+// operation needs an output that was not given.
+inline int TimeNamedOperation(const std::map<std::string, std::function<void()>>& Ops, const std::string& Op,
+                              bool MissingOutput, int Repeat)
+{
+    const auto It = Ops.find(Op);
+    if (It == Ops.end() || MissingOutput) {
+        std::fprintf(stderr, "unknown operation or missing output: %s\n", Op.c_str());
+        return 2;
+    }
+    std::printf("%.1f\n", BestMilliseconds(Repeat, It->second));
+    return 0;
 }
 
 // main() of a benchmark program: "PROGRAM --time ..." runs TimeOperation, "PROGRAM --inputs DIR" runs

@@ -126,13 +126,7 @@ int TimeOperation(int Argc, char** Argv)
         {"gif-load", [&] { LoadPicture(Input); }},
         {"gif-save", [&] { Source.SavePictureToFile(Output, false); }},
     };
-    const auto It = Ops.find(Op);
-    if (It == Ops.end() || (Op == "gif-save" && Output.empty())) {
-        std::fprintf(stderr, "unknown operation or missing output: %s\n", Op.c_str());
-        return 2;
-    }
-    std::printf("%.1f\n", BestMilliseconds(Repeat, It->second));
-    return 0;
+    return TimeNamedOperation(Ops, Op, Op == "gif-save" && Output.empty(), Repeat);
 }
 
 } // namespace

@@ -117,13 +117,7 @@ int TimeOperation(int Argc, char** Argv)
         {"bmp-save", [&] { Source.SavePictureToFile(Output, true); }},
         {"jpeg-save", [&] { Source.SavePictureToFile(Output, false); }},
     };
-    const auto It = Ops.find(Op);
-    if (It == Ops.end() || ((Op == "bmp-save" || Op == "jpeg-save") && Output.empty())) {
-        std::fprintf(stderr, "unknown operation or missing output: %s\n", Op.c_str());
-        return 2;
-    }
-    std::printf("%.1f\n", BestMilliseconds(Repeat, It->second));
-    return 0;
+    return TimeNamedOperation(Ops, Op, (Op == "bmp-save" || Op == "jpeg-save") && Output.empty(), Repeat);
 }
 
 } // namespace
