@@ -2,7 +2,7 @@
 // event loop.
 #include "shell/CVApplication.h"
 #include "shell/CVClipbrd.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 #include "shell/CVHintWindow.h"
 #include "shell/MainWindowStub.h"
 #include "shell/SplashDlg.h"

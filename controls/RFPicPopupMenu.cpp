@@ -4,7 +4,7 @@
 #include "controls/XGraphicCtrls.h"
 #include "image/BitmapUtils.h"
 #include "image/XBitmap.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 // Panels, scroll box, tool and control bars, tab control and the collapsing side panel.
 #include "controls/XPanels.h"
 
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QApplication>
 #include <QCursor>

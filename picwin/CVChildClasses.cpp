@@ -2,7 +2,7 @@
 #include "picwin/CVChildClasses.h"
 
 #include "controls/SimpleHintWnd.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -6,8 +6,8 @@
 #include "image/PicSelection.h"
 #include "image/SelectionKinds.h"
 #include "image/XBitmap.h"
-#include "shell/CVGlobal.h"
-#include "shell/CVToolVars.h"
+#include "globals/CVGlobal.h"
+#include "globals/CVToolVars.h"
 
 #include <QKeyEvent>
 #include <QMdiArea>

@@ -1,7 +1,7 @@
 // Scroll bars that report deltas: the arithmetic, and its Qt window.
 #include "picwin/IdleScrolling.h"
 
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QPainter>
 #include <QResizeEvent>

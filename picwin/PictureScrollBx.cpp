@@ -1,7 +1,7 @@
 // The zoomable picture view.
 #include "picwin/PictureScrollBx.h"
 
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

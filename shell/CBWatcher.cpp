@@ -1,5 +1,5 @@
 #include "shell/CBWatcher.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // The application object.
 #include "shell/CVApplication.h"
 
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,6 +1,6 @@
 #include "shell/CVClipbrd.h"
 #include "shell/CVClipbrdSelection.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -8,8 +8,8 @@
 #include "controls/XGraphicCtrls.h"
 #include "controls/XPanels.h"
 #include "controls/XStatusbar.h"
-#include "shell/CVGlobal.h"
-#include "shell/CVToolVars.h"
+#include "globals/CVGlobal.h"
+#include "globals/CVToolVars.h"
 
 #include <QAction>
 #include <QActionGroup>

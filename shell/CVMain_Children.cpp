@@ -5,8 +5,8 @@
 #include "controls/RFPicPopupMenu.h"
 #include "controls/XPanels.h"
 #include "controls/XStatusbar.h"
-#include "shell/CVGlobal.h"
-#include "shell/CVToolVars.h"
+#include "globals/CVGlobal.h"
+#include "globals/CVToolVars.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
 

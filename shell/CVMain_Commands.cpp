@@ -3,8 +3,8 @@
 #include "shell/CVMain.h"
 
 #include "controls/RFPicPopupMenu.h"
-#include "shell/CVGlobal.h"
-#include "shell/CVToolVars.h"
+#include "globals/CVGlobal.h"
+#include "globals/CVToolVars.h"
 #include "shell/UIServices.h"
 
 #include <QAction>

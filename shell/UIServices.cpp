@@ -1,7 +1,7 @@
 // Message boxes and picture file dialogs: Qt's, and a scripted stand-in.
 #include "shell/UIServices.h"
 
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 // Shared globals: rounding, rubber-band pens, resources, metrics, event-exception reporting, and the
 // tool state's derived transparent colour.
-#include "shell/CVGlobal.h"
-#include "shell/CVToolVars.h"
+#include "globals/CVGlobal.h"
+#include "globals/CVToolVars.h"
 
 #include <QImage>
 #include <QPainter>

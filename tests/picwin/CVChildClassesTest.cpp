@@ -3,7 +3,7 @@
 #include "picwin/CVChildClasses.h"
 
 #include "controls/SimpleHintWnd.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QLabel>
 #include <QMdiArea>

@@ -6,8 +6,8 @@
 #include "image/BitmapUtils.h"
 #include "image/PicSelection.h"
 #include "image/XBitmap.h"
-#include "shell/CVGlobal.h"
-#include "shell/CVToolVars.h"
+#include "globals/CVGlobal.h"
+#include "globals/CVToolVars.h"
 
 #include <QCoreApplication>
 #include <QMdiArea>

@@ -2,7 +2,7 @@
 // loading and its mouse events.
 #include "picwin/PictureScrollBx.h"
 
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "image/SelectionKinds.h"
 #include "shell/CVClipbrd.h"
 #include "shell/CVClipbrdSelection.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

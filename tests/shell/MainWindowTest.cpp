@@ -6,7 +6,7 @@
 #include "controls/RFPicPopupMenu.h"
 #include "controls/XStatusbar.h"
 #include "image/XBitmap.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
 

@@ -1,6 +1,6 @@
 #include "shell/AboutDlg.h"
 #include "shell/CVApplication.h"
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 #include "shell/CVHintWindow.h"
 #include "shell/MainWindowStub.h"
 #include "shell/SplashDlg.h"

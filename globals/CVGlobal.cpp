@@ -1,5 +1,5 @@
 // Shared metrics, bitmaps and drawing routines.
-#include "shell/CVGlobal.h"
+#include "globals/CVGlobal.h"
 
 #include <QApplication>
 #include <QFile>
