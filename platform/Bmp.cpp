@@ -31,17 +31,32 @@ void ReadExact(TStream& Stream, void* Buffer, int64_t Count)
         Invalid();
 }
 
-// One colour channel of a bit-field pixel, widened or narrowed to 8 bits.
+// A channel value of Bits bits scaled to 8 bits with rounding: (v * 255 + max / 2) / max, max = 2^Bits - 1.
+uint8_t ScaleChannel(uint64_t V, int Bits)
+{
+    const uint64_t max = (uint64_t(1) << Bits) - 1;
+    return uint8_t((V * 255 + max / 2) / max);
+}
+
+// One colour channel of a bit-field pixel, widened or narrowed to 8 bits. Channels of up to
+// kTableBits bits go through a table; wider ones (rare) are scaled per pixel.
 struct TChannel {
+    static constexpr int kTableBits = 12;
     uint32_t Mask = 0;
     int Shift = 0;
     int Bits = 0;
     uint8_t Missing = 0; // value when the mask is empty
+    std::vector<uint8_t> Table;
     explicit TChannel(uint32_t M = 0, uint8_t MissingValue = 0) : Mask(M), Missing(MissingValue)
     {
         if (M) {
             Shift = std::countr_zero(M);
             Bits = 32 - std::countl_zero(M) - Shift; // up to the highest set bit
+            if (Bits <= kTableBits) {
+                Table.resize(size_t(1) << Bits);
+                for (size_t v = 0; v < Table.size(); ++v)
+                    Table[v] = ScaleChannel(v, Bits);
+            }
         }
     }
     uint8_t Get(uint32_t Pixel) const
@@ -49,13 +64,7 @@ struct TChannel {
         if (!Mask)
             return Missing;
         const uint32_t v = (Pixel & Mask) >> Shift;
-        if (Bits >= 8)
-            return uint8_t(v >> (Bits - 8));
-        // Repeat the channel's bits downward: 5-bit 31 -> 255, 16 -> 132.
-        uint32_t r = 0;
-        for (int pos = 8 - Bits; pos > -Bits; pos -= Bits)
-            r |= pos >= 0 ? v << pos : v >> -pos;
-        return uint8_t(r);
+        return Bits <= kTableBits ? Table[v] : ScaleChannel(v, Bits);
     }
 };
 
@@ -356,23 +365,37 @@ void WriteBMP(TStream& Stream, const TBitmap& Bitmap)
     }
     Stream.WriteBuffer(head.data(), int64_t(head.size()));
 
-    // Rows bottom-up, with the padding bits cleared.
+    // Rows bottom-up, with the padding bits cleared. Whole-byte rows go out from where they are,
+    // their padding from a block of zeros; rows ending in part of a byte are copied to mask it.
     const int64_t usedBits = W * bpp;
     const int64_t fullBytes = usedBits / 8;
     const int partialBits = int(usedBits % 8);
+    if (partialBits == 0) {
+        static const uint8_t zeros[4] = {};
+        const int64_t padding = stride - fullBytes;
+        constexpr int64_t kRowsPerCall = 256;
+        std::vector<TBufferRef> blocks;
+        blocks.reserve(size_t(2 * std::min(H, kRowsPerCall)));
+        for (int64_t r0 = 0; r0 < H; r0 += kRowsPerCall) {
+            blocks.clear();
+            for (int64_t r = r0; r < std::min(H, r0 + kRowsPerCall); ++r) {
+                blocks.push_back({Bitmap.ScanLine(int(H - 1 - r)), fullBytes});
+                if (padding)
+                    blocks.push_back({zeros, padding});
+            }
+            Stream.WriteBuffers(blocks.data(), int(blocks.size()));
+        }
+        return;
+    }
     const int64_t rowsPerChunk = std::max<int64_t>(1, kChunkBytes / stride);
     std::vector<uint8_t> chunk(size_t(std::min(H, rowsPerChunk) * stride));
     for (int64_t r0 = 0; r0 < H; r0 += rowsPerChunk) {
         const int64_t rows = std::min(rowsPerChunk, H - r0);
         for (int64_t i = 0; i < rows; ++i) {
             uint8_t* dst = chunk.data() + i * stride;
-            std::memcpy(dst, Bitmap.ScanLine(int(H - 1 - (r0 + i))), size_t(stride));
-            int64_t clearFrom = fullBytes;
-            if (partialBits) {
-                dst[fullBytes] &= uint8_t(0xFF << (8 - partialBits));
-                ++clearFrom;
-            }
-            std::memset(dst + clearFrom, 0, size_t(stride - clearFrom));
+            std::memcpy(dst, Bitmap.ScanLine(int(H - 1 - (r0 + i))), size_t(fullBytes + 1));
+            dst[fullBytes] &= uint8_t(0xFF << (8 - partialBits));
+            std::memset(dst + fullBytes + 1, 0, size_t(stride - fullBytes - 1));
         }
         Stream.WriteBuffer(chunk.data(), rows * stride);
     }

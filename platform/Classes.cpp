@@ -10,11 +10,26 @@
 #include <new>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
 
 std::string SystemReason(int err) { return std::strerror(err); }
+
+// What a name that is not a regular file is, for the message that refuses to save over it.
+std::string NotAFileReason(mode_t Mode)
+{
+    if (S_ISDIR(Mode))
+        return SystemReason(EISDIR);
+    if (S_ISFIFO(Mode))
+        return "It is a named pipe (FIFO), not a file";
+    if (S_ISCHR(Mode) || S_ISBLK(Mode))
+        return "It is a device, not a file";
+    if (S_ISSOCK(Mode))
+        return "It is a socket, not a file";
+    return "It is not a regular file";
+}
 
 // The position Offset from Origin leads to, given the current position and size; raises for a
 // negative or overflowing result.
@@ -98,6 +113,12 @@ void TStream::WriteBuffer(const void* Buffer, int64_t Count)
         throw EWriteError("Stream write error");
 }
 
+void TStream::WriteBuffers(const TBufferRef* Blocks, int Count)
+{
+    for (int i = 0; i < Count; ++i)
+        WriteBuffer(Blocks[i].Data, Blocks[i].Size);
+}
+
 int64_t TStream::CopyFrom(TStream& Source, int64_t Count)
 {
     if (Count == 0) {
@@ -122,7 +143,8 @@ int64_t TStream::CopyFrom(TStream& Source, int64_t Count)
 TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FName(FileName)
 {
     const bool create = (Mode & fmCreate) == fmCreate;
-    int flags = O_CLOEXEC;
+    // Not blocking in open(): a FIFO would wait there for a writer before it could be refused.
+    int flags = O_CLOEXEC | (create ? 0 : O_NONBLOCK);
     if (create) {
         flags |= O_RDWR | O_CREAT | O_TRUNC;
     } else {
@@ -142,14 +164,20 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FName(Fil
     } while (FHandle < 0 && errno == EINTR);
     if (FHandle < 0)
         fail(errno);
-    // Linux opens folders for reading; a folder is not a file.
+    // Linux opens folders for reading; a folder is not a file. Nor is a FIFO, a device or a socket,
+    // which an opened file must not be (reading one could block or never end).
     struct stat st {};
-    if (::fstat(FHandle, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    const bool statFailed = ::fstat(FHandle, &st) != 0;
+    const int statErr = errno;
+    if (statFailed || S_ISDIR(st.st_mode) || (!create && !S_ISREG(st.st_mode))) {
         ::close(FHandle);
         FHandle = -1;
-        fail(err);
+        if (statFailed || S_ISDIR(st.st_mode))
+            fail(statFailed ? statErr : EISDIR);
+        throw EFOpenError(Format("Cannot open file \"%s\". %s", FileName, NotAFileReason(st.st_mode)));
     }
+    if (!create)
+        ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
 }
 
 TFileStream::TFileStream(int Handle, const std::string& FileName) : FName(FileName), FHandle(Handle) {}
@@ -196,6 +224,41 @@ int64_t TFileStream::Write(const void* Buffer, int64_t Count)
         done += n;
     }
     return done;
+}
+
+void TFileStream::WriteBuffers(const TBufferRef* Blocks, int Count)
+{
+    // Gathered into writev calls of at most kMaxBlocks blocks; a short write resumes mid-block.
+    constexpr int kMaxBlocks = 512;
+    iovec vec[kMaxBlocks];
+    int next = 0;
+    int64_t skip = 0; // bytes of Blocks[next] already written
+    while (next < Count) {
+        int n = 0;
+        for (int i = next; i < Count && n < kMaxBlocks; ++i) {
+            const int64_t from = i == next ? skip : 0;
+            if (Blocks[i].Size - from > 0)
+                vec[n++] = {const_cast<uint8_t*>(static_cast<const uint8_t*>(Blocks[i].Data)) + from,
+                            size_t(Blocks[i].Size - from)};
+        }
+        if (n == 0)
+            return;
+        const ssize_t w = ::writev(FHandle, vec, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EWriteError(Format("Cannot write file \"%s\". %s", FName, SystemReason(errno)));
+        }
+        if (w == 0)
+            throw EWriteError("Stream write error");
+        int64_t left = w;
+        while (next < Count && left >= Blocks[next].Size - skip) {
+            left -= Blocks[next].Size - skip;
+            skip = 0;
+            ++next;
+        }
+        skip += left;
+    }
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin)
@@ -304,44 +367,115 @@ int64_t TBytesStream::Seek(int64_t Offset, TSeekOrigin Origin)
 }
 
 // ---- Atomic file writing -------------------------------------------------------------------------
-void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer)
-{
-    const auto createError = [&](int err) {
-        return EFCreateError(Format("Cannot create file \"%s\". %s", FileName, SystemReason(err)));
-    };
-    if (FileName.empty() || IsPathDelimiter(FileName.back()))
-        throw createError(EISDIR);
+namespace {
 
-    // Replace the file a link points to, not the link.
-    std::string target = FileName;
-    struct stat st {};
-    if (::lstat(FileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(FileName.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
+// Follows symbolic links at the end of Name (also a dangling one) to the name the file has or
+// will have; the folders on the way may be links, rename works through them. Returns 0 or errno.
+int ResolveLinks(const std::string& Name, std::string& Target)
+{
+    Target = Name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(Target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return 0;
+        std::string link(size_t(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+        const ssize_t n = ::readlink(Target.c_str(), link.data(), link.size());
+        if (n < 0)
+            return errno;
+        link.resize(size_t(n));
+        if (link.empty())
+            return ENOENT;
+        if (link[0] == '/') {
+            Target = link;
+        } else {
+            const size_t slash = Target.rfind('/');
+            Target = (slash == std::string::npos ? std::string() : Target.substr(0, slash + 1)) + link;
         }
     }
+    return ELOOP;
+}
+
+// The temporary file of an atomic write. It starts the disk writing of what has been written every
+// few megabytes, so that the closing flush has little left to wait for.
+class TTemporaryFileStream : public TFileStream {
+public:
+    using TFileStream::TFileStream;
+    int64_t Write(const void* Buffer, int64_t Count) override
+    {
+        const int64_t n = TFileStream::Write(Buffer, Count);
+        FWritten += n;
+        StartWriteback();
+        return n;
+    }
+    void WriteBuffers(const TBufferRef* Blocks, int Count) override
+    {
+        TFileStream::WriteBuffers(Blocks, Count);
+        for (int i = 0; i < Count; ++i)
+            FWritten += Blocks[i].Size;
+        StartWriteback();
+    }
+
+private:
+    static constexpr int64_t kWritebackStep = int64_t(8) << 20;
+    void StartWriteback()
+    {
+        if (FWritten - FStarted < kWritebackStep)
+            return;
+        // Only a hint: a failure shows up in the flush.
+        ::sync_file_range(Handle(), FStarted, FWritten - FStarted, SYNC_FILE_RANGE_WRITE);
+        FStarted = FWritten;
+    }
+    int64_t FWritten = 0, FStarted = 0;
+};
+
+} // namespace
+
+void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer)
+{
+    // Every message names the user's file, never the temporary one.
+    const auto createError = [&](const std::string& Reason) {
+        return EFCreateError(Format("Cannot create file \"%s\". %s", FileName, Reason));
+    };
+    if (FileName.empty() || IsPathDelimiter(FileName.back()))
+        throw createError(SystemReason(EISDIR));
+
+    // Through a link the file it points to is written (created when missing); the link stays.
+    std::string target;
+    if (const int err = ResolveLinks(FileName, target))
+        throw createError(SystemReason(err));
+    // Only a missing name or a regular file is replaced: a folder, FIFO or device is left alone.
     mode_t mode = 0644 & ~CurrentUmask();
+    struct stat st {};
+    bool replacing = false;
     if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            throw createError(EISDIR);
+        if (!S_ISREG(st.st_mode))
+            throw createError(NotAFileReason(st.st_mode));
+        // Decided by the mode bits, as access() always passes for root.
+        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+            throw createError(SystemReason(EACCES));
         mode = st.st_mode & 07777;
+        replacing = true;
+    } else if (errno != ENOENT) {
+        throw createError(SystemReason(errno));
     }
 
     std::string temp = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
-        throw createError(errno);
+        throw createError(SystemReason(errno));
     try {
         {
-            TFileStream stream(fd, temp);
+            TTemporaryFileStream stream(fd, FileName);
+            // The replaced file's owner (where allowed) and permission bits, not the temporary 0600.
+            if (replacing && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
+                (void)!::fchown(fd, st.st_uid, st.st_gid);
             if (::fchmod(fd, mode) != 0)
-                throw createError(errno);
+                throw createError(SystemReason(errno));
             Writer(stream);
             stream.Flush();
         }
         if (::rename(temp.c_str(), target.c_str()) != 0)
-            throw createError(errno);
+            throw createError(SystemReason(errno));
     } catch (...) {
         ::unlink(temp.c_str());
         throw;

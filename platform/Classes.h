@@ -11,6 +11,12 @@
 // ---- Streams ---------------------------------------------------------------------------------
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };
 
+// A block of bytes to write, for TStream::WriteBuffers.
+struct TBufferRef {
+    const void* Data;
+    int64_t Size;
+};
+
 // Seeking to a negative position raises EStreamError "Invalid stream position"; seeking past the end
 // is allowed (reads there return 0, a write there fills the gap with zeros).
 class TStream {
@@ -31,6 +37,9 @@ public:
     // Exactly Count bytes or EReadError "Stream read error" / EWriteError "Stream write error".
     void ReadBuffer(void* Buffer, int64_t Count);
     void WriteBuffer(const void* Buffer, int64_t Count);
+    // Writes the blocks one after another, as WriteBuffer does each (a file stream gathers them into
+    // few system calls, so that rows can be written from where they are without a copy).
+    virtual void WriteBuffers(const TBufferRef* Blocks, int Count);
     // Copies Count bytes from Source (all of Source from its start when Count is 0).
     int64_t CopyFrom(TStream& Source, int64_t Count);
 
@@ -49,7 +58,8 @@ enum : uint16_t {
 
 // A stream over a file. Opening failures raise EFOpenError "Cannot open file \"%s\". %s";
 // fmCreate failures EFCreateError "Cannot create file \"%s\". %s" (the second %s is the system's
-// reason). A folder cannot be opened. Read and write failures raise EReadError "Cannot read file
+// reason). A folder cannot be opened; opening without fmCreate refuses anything but a regular file
+// (a FIFO, device or socket) without blocking on it. Read and write failures raise EReadError "Cannot read file
 // \"%s\". %s" and EWriteError "Cannot write file \"%s\". %s"; Read and Write retry short transfers
 // until Count bytes or the end of the file.
 class TFileStream : public TStream {
@@ -62,6 +72,7 @@ public:
     TFileStream& operator=(const TFileStream&) = delete;
     int64_t Read(void* Buffer, int64_t Count) override;
     int64_t Write(const void* Buffer, int64_t Count) override;
+    void WriteBuffers(const TBufferRef* Blocks, int Count) override;
     int64_t Seek(int64_t Offset, TSeekOrigin Origin) override;
     void SetSize(int64_t NewSize) override;
     const std::string& FileName() const { return FName; }
@@ -117,7 +128,11 @@ private:
 // flushed and renamed over FileName only when Writer returns normally. On any failure the temporary
 // file is removed, the old file stays as it was and the exception propagates. The temporary file is
 // ".<name>.XXXXXX" beside the target; the result keeps the permissions of the file it replaces
-// (0644 minus the umask for a new file). A symbolic link is followed: its target is replaced.
+// (0644 minus the umask for a new file). A symbolic link is followed: its target is replaced, or
+// created when missing, and the link kept. Only a missing name or a regular file is replaced: a
+// folder, FIFO, device or socket there, or a file without any write bit in its mode, raises
+// EFCreateError "Cannot create file \"%s\". %s" and is left as it is. Messages name FileName, never
+// the temporary file.
 void WriteFileAtomically(const std::string& FileName, const std::function<void(TStream&)>& Writer);
 
 // ---- Lists -----------------------------------------------------------------------------------

@@ -42,9 +42,9 @@ inline void SetIndex(uint8_t* Row, int X, int Bpp, unsigned V)
     }
 }
 
-// 5 and 6-bit channels widened to 8 bits by repeating their top bits (31 -> 255, 16 -> 132).
-inline uint8_t Expand5(unsigned V) { return uint8_t((V << 3) | (V >> 2)); }
-inline uint8_t Expand6(unsigned V) { return uint8_t((V << 2) | (V >> 4)); }
+// 5 and 6-bit channels widened to 8 bits with rounding, as a BMP reader scales them (31 -> 255, 3 -> 25).
+inline uint8_t Expand5(unsigned V) { return uint8_t((V * 255 + 15) / 31); }
+inline uint8_t Expand6(unsigned V) { return uint8_t((V * 255 + 31) / 63); }
 
 inline TColor QuadColor(const TRGBQuad& Q) { return RGB(Q.rgbRed, Q.rgbGreen, Q.rgbBlue); }
 inline TRGBQuad ColorQuad(TColor C)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <cstdlib>
@@ -111,19 +112,33 @@ Bytes MakeBmp(int32_t W, int32_t H, int Bpp, uint32_t Compression, const std::ve
 struct FixtureCase {
     const char* Name;
     TPixelFormat Format;
+    int RedBits = 8, GreenBits = 8, BlueBits = 8;
 };
+
+// ImageMagick widens a narrow channel by repeating its bits (5-bit 3 -> 24); we round
+// (3 * 255 / 31 = 24.68 -> 25). Its top bits are the file's value, scaled here as we scale it.
+TPpm RoundedChannels(TPpm p, int RedBits, int GreenBits, int BlueBits)
+{
+    const auto scale = [](uint8_t c, int bits) {
+        const unsigned max = (1u << bits) - 1;
+        return uint8_t(((c >> (8 - bits)) * 255 + max / 2) / max);
+    };
+    for (TColor& c : p.Pixels)
+        c = RGB(scale(GetRValue(c), RedBits), scale(GetGValue(c), GreenBits), scale(GetBValue(c), BlueBits));
+    return p;
+}
 
 TEST(BmpRead, EveryVariantGivesImageMagicksPixels)
 {
     const FixtureCase cases[] = {
         {"core24", pf24bit}, {"core8", pf8bit},     {"info24", pf24bit}, {"v5_24", pf24bit},
         {"pal8", pf8bit},    {"pal4", pf4bit},      {"pal1", pf1bit},    {"rle8", pf8bit},
-        {"rle4", pf4bit},    {"rgb565", pf24bit},   {"rgb555", pf24bit}, {"argb8888", pf32bit},
+        {"rle4", pf4bit},    {"rgb565", pf24bit, 5, 6, 5},   {"rgb555", pf24bit, 5, 5, 5}, {"argb8888", pf32bit},
         {"bgra32", pf32bit},
     };
     for (const FixtureCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        const TPpm expected = ReadPpm(Fixture(std::string(c.Name) + ".ppm"));
+        const TPpm expected = RoundedChannels(ReadPpm(Fixture(std::string(c.Name) + ".ppm")), c.RedBits, c.GreenBits, c.BlueBits);
         ASSERT_EQ(expected.W, 13);
         TBitmap b;
         b.LoadFromFile(Fixture(std::string(c.Name) + ".bmp"));
@@ -228,6 +243,80 @@ TEST(BmpRead, RleRunsAreClippedAtTheRowEnd)
         EXPECT_EQ(b.GetPixel(p.X, p.Y), clBlack) << p.X << ", " << p.Y;
 }
 
+// A one-row bit-field picture: the header of HeaderSize bytes (40: masks after it, 108 or 124: masks
+// inside it), or BI_RGB when Masks is empty (16 bits: 5-5-5).
+Bytes MakeFieldBmp(int HeaderSize, int Bpp, const std::vector<uint32_t>& Masks, const std::vector<uint32_t>& Pixels)
+{
+    const bool fields = !Masks.empty();
+    Bytes b(size_t(14 + HeaderSize), 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    Set32(b, 14, uint32_t(HeaderSize));
+    Set32(b, 18, uint32_t(Pixels.size()));
+    Set32(b, 22, 1);
+    Set16(b, 26, 1);
+    Set16(b, 28, uint32_t(Bpp));
+    Set32(b, 30, fields ? 3 : 0);
+    if (fields) {
+        if (HeaderSize == 40)
+            b.resize(b.size() + 12);
+        for (size_t i = 0; i < 3; ++i)
+            Set32(b, 54 + 4 * i, Masks[i]);
+    }
+    Set32(b, 10, uint32_t(b.size()));
+    for (uint32_t v : Pixels)
+        for (int i = 0; i < Bpp / 8; ++i)
+            b.push_back(uint8_t(v >> (8 * i)));
+    while ((b.size() - Get32(b, 10)) % 4)
+        b.push_back(0);
+    Set32(b, 2, uint32_t(b.size()));
+    return b;
+}
+
+TEST(BmpRead, ChannelsOfOtherThanEightBitsAreScaledWithRounding)
+{
+    // Channel: which of red, green, blue the measured mask is; the other masks hold zeros.
+    const struct {
+        const char* Name;
+        int HeaderSize, Bpp;
+        std::vector<uint32_t> Masks; // red, green, blue; empty: BI_RGB
+        int Channel;
+    } cases[] = {
+        {"5-bit red, 16-bit BI_RGB", 40, 16, {}, 0},
+        {"5-bit blue, 5-6-5 fields after the header", 40, 16, {0xF800, 0x07E0, 0x001F}, 2},
+        {"6-bit green, 5-6-5 fields in a V4 header", 108, 16, {0xF800, 0x07E0, 0x001F}, 1},
+        {"10-bit red, 10-10-10 fields", 40, 32, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0},
+        {"11-bit green, 11-11-10 fields in a V5 header", 124, 32, {0xFFE00000, 0x001FFC00, 0x000003FF}, 1},
+        {"11-bit blue, 16-bit fields", 40, 16, {0xF800, 0, 0x07FF}, 2},
+        {"18-bit blue", 40, 32, {0xFFFC0000, 0, 0x0003FFFF}, 2},
+        {"32-bit red", 40, 32, {0xFFFFFFFF, 0, 0}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const uint32_t mask = c.Masks.empty() ? 0x7C00 : c.Masks[size_t(c.Channel)];
+        const int shift = std::countr_zero(mask), bits = std::popcount(mask);
+        const uint64_t max = (uint64_t(1) << bits) - 1;
+        const uint64_t values[] = {0, 1, (max + 1) / 2, max};
+        std::vector<uint32_t> pixels;
+        for (uint64_t v : values)
+            pixels.push_back(uint32_t(v << shift));
+        TBitmap b;
+        LoadBytes(MakeFieldBmp(c.HeaderSize, c.Bpp, c.Masks, pixels), b);
+        ASSERT_EQ(b.Width(), 4);
+        for (int x = 0; x < 4; ++x) {
+            const TColor px = b.GetPixel(x, 0);
+            const uint8_t got[3] = {GetRValue(px), GetGValue(px), GetBValue(px)};
+            const uint64_t expected = (values[x] * 255 + max / 2) / max;
+            for (int ch = 0; ch < 3; ++ch)
+                EXPECT_EQ(got[ch], ch == c.Channel ? expected : 0) << "value " << values[x] << ", channel " << ch;
+        }
+    }
+    // The case that bit repetition got wrong: 5-bit 3 is 24.68, so 25.
+    TBitmap b;
+    LoadBytes(MakeFieldBmp(40, 16, {}, {3u << 10}), b);
+    EXPECT_EQ(GetRValue(b.GetPixel(0, 0)), 25);
+}
+
 // ---- Writing ---------------------------------------------------------------------------------------
 
 void RandomBitmap(TBitmap& b, TPixelFormat pf, unsigned seed)
@@ -276,14 +365,28 @@ TEST(BmpWrite, EveryFormatReadsBackTheSame)
 
 TEST(BmpWrite, PaddingIsWrittenAsZeros)
 {
-    TBitmap b(3, 1, pf4bit);
-    std::memset(b.ScanLine(0), 0xFF, size_t(b.RowBytes()));
-    const Bytes file = SaveBytes(b);
-    const size_t off = Get32(file, 10);
-    EXPECT_EQ(file[off], 0xFF);
-    EXPECT_EQ(file[off + 1], 0xF0);
-    EXPECT_EQ(file[off + 2], 0);
-    EXPECT_EQ(file[off + 3], 0);
+    // Rows ending in part of a byte, and whole-byte rows written from the bitmap's own rows.
+    const struct {
+        TPixelFormat Format;
+        int Width;
+        Bytes Row;
+    } cases[] = {
+        {pf4bit, 3, {0xFF, 0xF0, 0, 0}},
+        {pf24bit, 1, {0xFF, 0xFF, 0xFF, 0}},
+        {pf24bit, 2, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0}},
+        {pf16bit, 1, {0xFF, 0xFF, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(BitsPerPixel(c.Format));
+        TBitmap b(c.Width, 3, c.Format);
+        for (int y = 0; y < 3; ++y)
+            std::memset(b.ScanLine(y), 0xFF, size_t(b.RowBytes()));
+        const Bytes file = SaveBytes(b);
+        const size_t off = Get32(file, 10);
+        ASSERT_EQ(file.size(), off + 3 * c.Row.size());
+        for (int y = 0; y < 3; ++y)
+            EXPECT_EQ(Bytes(file.begin() + long(off + y * c.Row.size()), file.begin() + long(off + (y + 1) * c.Row.size())), c.Row);
+    }
 }
 
 TEST(BmpWrite, AnEmptyBitmapIsNotWritten)
@@ -308,7 +411,8 @@ TEST(BmpWrite, ImageMagickReadsOurFilesWithTheSamePixels)
         const std::string bmp = (dir / "out.bmp").string(), ppm = (dir / "out.ppm").string();
         b.SaveToFile(bmp);
         ASSERT_EQ(std::system(("convert " + bmp + " -depth 8 ppm:" + ppm + " 2>/dev/null").c_str()), 0);
-        ExpectPixels(b, ReadPpm(ppm));
+        const int greenBits = pf == pf15bit ? 5 : pf == pf16bit ? 6 : 8, otherBits = greenBits == 8 ? 8 : 5;
+        ExpectPixels(b, RoundedChannels(ReadPpm(ppm), otherBits, greenBits, otherBits));
     }
     std::filesystem::remove_all(dir);
 }

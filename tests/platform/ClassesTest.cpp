@@ -6,7 +6,9 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -234,6 +236,101 @@ TEST(AtomicWrite, NewFilesAndLinksAndBadTargets)
 
     EXPECT_THROW(WriteFileAtomically(dir.File("no/such/dir.txt"), [](TStream&) {}), EFCreateError);
     EXPECT_THROW(WriteFileAtomically(dir.File(""), [](TStream&) {}), EFCreateError);
+}
+
+// Saving never turns a special file into a picture, and refusals name the user's file.
+TEST(AtomicWrite, SpecialFilesAndWriteProtectedFilesAreRefusedAndLeftAlone)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("pipe.bmp"), folder = dir.File("folder.bmp"), locked = dir.File("locked.bmp"),
+                      viaLink = dir.File("device-link.bmp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(folder);
+    std::ofstream(locked) << "old";
+    ::chmod(locked.c_str(), 0444);
+    fs::create_symlink(fifo, viaLink); // a FIFO stands in for a device behind a link
+    const struct {
+        std::string Name, Reason;
+    } cases[] = {
+        {fifo, "It is a named pipe (FIFO), not a file"},
+        {viaLink, "It is a named pipe (FIFO), not a file"},
+        {folder, "Is a directory"},
+        {locked, "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        bool wrote = false;
+        try {
+            WriteFileAtomically(c.Name, [&](TStream& s) { wrote = true; s.WriteBuffer("new", 3); });
+            ADD_FAILURE() << "no exception";
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(e.Message, "Cannot create file \"" + c.Name + "\". " + c.Reason);
+        }
+        EXPECT_FALSE(wrote);
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"device-link.bmp", "folder.bmp", "locked.bmp", "pipe.bmp"}));
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_symlink(viaLink));
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(ReadAll(locked), "old");
+}
+
+TEST(AtomicWrite, DanglingLinksGetTheirTargetAndErrorsNameTheUsersFile)
+{
+    TempDir dir;
+    const std::string link = dir.File("link.bmp"), target = dir.File("target.bmp");
+    fs::create_symlink("target.bmp", link); // relative and dangling
+    WriteFileAtomically(link, [](TStream& s) { s.WriteBuffer("made", 4); });
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadAll(target), "made");
+
+    // A write error inside the writer names the file being saved, not the temporary file.
+    const std::string name = dir.File("pic.bmp");
+    std::ofstream(name) << "old";
+    ::chmod(name.c_str(), 0604);
+    try {
+        WriteFileAtomically(name, [](TStream& s) {
+            s.WriteBuffer("x", 1);
+            static_cast<TFileStream&>(s).Seek(-5, soBeginning);
+        });
+        ADD_FAILURE();
+    } catch (const EStreamError&) {
+    }
+    try {
+        WriteFileAtomically(name, [&](TStream& s) {
+            auto& f = static_cast<TFileStream&>(s);
+            EXPECT_EQ(f.FileName(), name);
+            ::close(::dup2(::open("/dev/null", O_RDONLY), f.Handle())); // writes now fail
+            s.WriteBuffer("x", 1);
+        });
+        ADD_FAILURE();
+    } catch (const EWriteError& e) {
+        EXPECT_NE(e.Message.find("\"" + name + "\""), std::string::npos) << e.Message;
+        EXPECT_EQ(e.Message.find(".pic.bmp."), std::string::npos) << e.Message;
+    }
+    EXPECT_EQ(ReadAll(name), "old");
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link.bmp", "pic.bmp", "target.bmp"}));
+    WriteFileAtomically(name, [](TStream& s) { s.WriteBuffer("new", 3); });
+    struct stat st {};
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+}
+
+TEST(FileStream, OpeningAFifoFailsAtOnce)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("cache.rfp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (uint16_t mode : {uint16_t(fmOpenRead | fmShareDenyWrite), uint16_t(fmOpenReadWrite)}) {
+        try {
+            TFileStream f(fifo, mode);
+            ADD_FAILURE();
+        } catch (const EFOpenError& e) {
+            EXPECT_EQ(e.Message, "Cannot open file \"" + fifo + "\". It is a named pipe (FIFO), not a file");
+        }
+    }
+    TMemoryStream m;
+    EXPECT_THROW(m.LoadFromFile(fifo), EFOpenError);
 }
 
 TEST(MemoryStream, SaveAndLoadFiles)
