@@ -33,7 +33,8 @@
 
 namespace {
 
-// The header name the main window gives its thumbnail file.
+// The header name the main window writes into "Canvello.rfp" (its recent-files menu's
+// SetFileHeaderName("Canvello RFP")); a file of another header name is refused.
 const char* const kHeaderName = "Canvello RFP";
 // The pictures' file date: fixed, and read in UTC, so that the seeds' file ages match on every run.
 constexpr time_t kPictureTime = 1592222400; // 2020-06-15 12:00:00

@@ -455,6 +455,137 @@ std::unique_ptr<TBitmap> ReduceColors(const TBitmap& Bitmap, int ReductionMethod
     return Result;
 }
 
+// ---- Exact palettes -------------------------------------------------------------------------------
+
+namespace {
+
+uint32_t ColorKey(const TRGBTriple& P)
+{
+    return (uint32_t(P.rgbtRed) << 16) | (uint32_t(P.rgbtGreen) << 8) | P.rgbtBlue;
+}
+
+// The distinct colours of a picture of few colours: an open-addressed table of 24-bit colour keys,
+// small enough to stay in the first-level cache, each key with its palette index.
+class TExactColorTable {
+public:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu; // no 24-bit key
+    TExactColorTable() { FKeys.fill(kEmpty); }
+
+    // Adds Key; false when it is new and the table already holds Max keys.
+    bool Add(uint32_t Key, int Max)
+    {
+        const uint32_t S = Slot(Key);
+        if (FKeys[S] == Key)
+            return true;
+        if (FCount == Max)
+            return false;
+        FKeys[S] = Key;
+        ++FCount;
+        return true;
+    }
+    // The index of a key that was added.
+    uint8_t IndexOf(uint32_t Key) const { return FIndex[Slot(Key)]; }
+
+    // Numbers the keys in ascending order and gives them as palette entries in that order.
+    TGIFPalette Number()
+    {
+        std::vector<uint32_t> Sorted;
+        Sorted.reserve(static_cast<size_t>(FCount));
+        for (uint32_t K : FKeys)
+            if (K != kEmpty)
+                Sorted.push_back(K);
+        std::sort(Sorted.begin(), Sorted.end());
+        TGIFPalette Palette;
+        Palette.reserve(Sorted.size() + 1);
+        for (size_t I = 0; I < Sorted.size(); ++I) {
+            const uint32_t K = Sorted[I];
+            FIndex[Slot(K)] = static_cast<uint8_t>(I);
+            Palette.push_back(Entry(int(K >> 16), int((K >> 8) & 0xFF), int(K & 0xFF)));
+        }
+        return Palette;
+    }
+
+private:
+    static constexpr int kBits = 10; // 1024 slots for at most 257 keys
+    static constexpr uint32_t kSlots = 1u << kBits;
+    uint32_t Slot(uint32_t Key) const
+    {
+        uint32_t S = (Key * 0x9E3779B1u) >> (32 - kBits);
+        while (FKeys[S] != Key && FKeys[S] != kEmpty)
+            S = (S + 1) & (kSlots - 1);
+        return S;
+    }
+    std::array<uint32_t, kSlots> FKeys;
+    std::array<uint8_t, kSlots> FIndex{};
+    int FCount = 0;
+};
+
+// The picture's colours (without Transparent when KeepOut) into an exact palette and a pf8bit
+// bitmap indexing it, Transparent's pixels taking the entry after them; nullptr when there are
+// more than MaxColors. Runs of one colour are looked up once.
+template <bool KeepOut>
+std::unique_ptr<TBitmap> MapExactly(const TBitmap& Bitmap, int MaxColors, TRGBTriple Transparent,
+                                    int& TransparentIndex)
+{
+    TransparentIndex = -1;
+    if (Bitmap.Width() <= 0 || Bitmap.Height() <= 0)
+        return nullptr;
+    TRGBRowReader Reader(Bitmap);
+    const int W = Reader.Width(), H = Reader.Height();
+    const uint32_t T = KeepOut ? ColorKey(Transparent) : TExactColorTable::kEmpty;
+    TExactColorTable Table;
+    uint32_t Last = TExactColorTable::kEmpty;
+    for (int Y = 0; Y < H; ++Y) {
+        const TRGBTriple* Row = Reader.Row(Y);
+        for (int X = 0; X < W; ++X) {
+            const uint32_t K = ColorKey(Row[X]);
+            if (K == Last)
+                continue;
+            Last = K;
+            if (K != T && !Table.Add(K, MaxColors))
+                return nullptr;
+        }
+    }
+    TGIFPalette Pal = Table.Number();
+    const uint8_t TIndex = static_cast<uint8_t>(Pal.size());
+    if (KeepOut)
+        Pal.push_back(TRGBQuad{Transparent.rgbtBlue, Transparent.rgbtGreen, Transparent.rgbtRed, 0});
+
+    auto Result = std::make_unique<TBitmap>();
+    TDIBWriter Writer(*Result, pf8bit, W, H, Pal);
+    for (int Y = 0; Y < H; ++Y) {
+        const TRGBTriple* Src = Reader.Row(Y);
+        uint8_t* Dst = Result->ScanLine(Y);
+        Last = TExactColorTable::kEmpty;
+        uint8_t Index = 0;
+        for (int X = 0; X < W; ++X) {
+            const uint32_t K = ColorKey(Src[X]);
+            if (K != Last) {
+                Last = K;
+                Index = K == T ? TIndex : Table.IndexOf(K);
+            }
+            Dst[X] = Index;
+        }
+    }
+    if (KeepOut)
+        TransparentIndex = TIndex;
+    return Result;
+}
+
+} // namespace
+
+std::unique_ptr<TBitmap> ReduceColorsExact(const TBitmap& Bitmap)
+{
+    int Unused;
+    return MapExactly<false>(Bitmap, 256, TRGBTriple{}, Unused);
+}
+
+std::unique_ptr<TBitmap> ReduceColorsExactTransparent(const TBitmap& Bitmap, TColor TransparentColor,
+                                                      int& TransparentIndex)
+{
+    return MapExactly<true>(Bitmap, 255, ToTriple(TransparentColor), TransparentIndex);
+}
+
 std::unique_ptr<TBitmap> ReduceColorsTransparent(const TBitmap& Bitmap, TColor TransparentColor,
                                                  int& TransparentIndex, int DitherMode)
 {

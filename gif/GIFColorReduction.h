@@ -386,6 +386,19 @@ TGIFPalette CreateOptimizedPaletteFromBitmap(const TBitmap& Bitmap, int Colors, 
 std::unique_ptr<TBitmap> ReduceColors(const TBitmap& Bitmap, int ReductionMethod, int DitherMode,
                                       int ReductionBits, const TGIFPalette& Palette);
 
+// A picture that already fits a palette, taken without loss: when the pixels of Bitmap hold at most
+// 256 distinct colours, a pf8bit bitmap of Bitmap's size whose palette holds exactly those colours
+// (ascending by red, green, blue) and whose pixels index them; no dithering. nullptr when Bitmap
+// has more colours or no pixels. Counting stops at the first colour too many.
+std::unique_ptr<TBitmap> ReduceColorsExact(const TBitmap& Bitmap);
+
+// As ReduceColorsExact for the pixels that are not TransparentColor, at most 255 distinct colours;
+// TransparentColor gets an entry of its own after them, which becomes TransparentIndex, and exactly
+// the pixels of that colour take it (as in ReduceColorsTransparent). nullptr (TransparentIndex -1)
+// when the other pixels hold more than 255 colours, or Bitmap has no pixels.
+std::unique_ptr<TBitmap> ReduceColorsExactTransparent(const TBitmap& Bitmap, TColor TransparentColor,
+                                                      int& TransparentIndex);
+
 // Reduces the pixels that are not TransparentColor to at most 255 octree colours (palette entries
 // 0..n-1, none of them equal to TransparentColor) and gives TransparentColor its own entry n, which
 // becomes TransparentIndex: exactly the pixels of that colour get it. Those pixels take no part in

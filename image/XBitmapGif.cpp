@@ -38,13 +38,17 @@ void TXBitmap::LoadGIFFromStream(TStream& Stream)
 
 void TXBitmap::SaveGIFToFile(const std::string& FileName)
 {
+    // A picture that already fits a GIF palette is written with exactly its colours, so that it
+    // reads back pixel for pixel; only a picture of more colours is quantized and dithered.
     TGIFImage GIF;
     const auto* Options = dynamic_cast<const TGifLoadOptions*>(GifLoadOptions.get());
     if (Options && Options->Transparent) {
         // The transparent colour gets an index of its own that no other pixel is mapped or
         // dithered onto, and exactly the pixels of that colour take it.
         int TransparentIndex = 0;
-        const std::unique_ptr<TBitmap> Reduced = ReduceColorsTransparent(*this, Options->TransparentColour, TransparentIndex);
+        std::unique_ptr<TBitmap> Reduced = ReduceColorsExactTransparent(*this, Options->TransparentColour, TransparentIndex);
+        if (!Reduced)
+            Reduced = ReduceColorsTransparent(*this, Options->TransparentColour, TransparentIndex);
         GIF.Assign(Reduced.get());
         TGIFSubImage* Frame = GIF.Images.GetFrame(0);
         auto* GCE = new TGIFGraphicControlExtension(Frame);
@@ -52,8 +56,11 @@ void TXBitmap::SaveGIFToFile(const std::string& FileName)
         GCE->SetTransparent(true);
         GCE->SetTransparentColorIndex(TransparentIndex);
     } else {
-        const TGIFPalette Palette = CreateOptimizedPaletteFromBitmap(*this, 256, 8, false);
-        const std::unique_ptr<TBitmap> Reduced = ReduceColors(*this, ReduceGivenPalette, DitherFloydSteinberg, 0, Palette);
+        std::unique_ptr<TBitmap> Reduced = ReduceColorsExact(*this);
+        if (!Reduced) {
+            const TGIFPalette Palette = CreateOptimizedPaletteFromBitmap(*this, 256, 8, false);
+            Reduced = ReduceColors(*this, ReduceGivenPalette, DitherFloydSteinberg, 0, Palette);
+        }
         GIF.Assign(Reduced.get());
     }
     GIF.SaveToFile(FileName);

@@ -453,3 +453,123 @@ TEST(ReduceColorsTransparent, EdgeCases)
     TBitmap Nothing;
     EXPECT_THROW(ReduceColorsTransparent(Nothing, clRed, Index), GIFException);
 }
+
+// ---- Exact palettes ---------------------------------------------------------------------------------
+
+namespace {
+
+std::set<int> DistinctKeys(const TBitmap& B)
+{
+    std::set<int> Keys;
+    for (const TRGBTriple& P : Pixels(B))
+        Keys.insert(Key(P));
+    return Keys;
+}
+
+// N distinct colours packed into few lookup cells (the low three bits of each channel vary), so
+// that a cached nearest-colour lookup would merge them.
+TRGBTriple CellMate(int I) { return TRGBTriple{uint8_t(I & 7), uint8_t(64 + ((I >> 3) & 7)), uint8_t(128 + (I >> 6))}; }
+
+} // namespace
+
+// A picture of at most 256 colours keeps every pixel: the palette is its colours in ascending order.
+TEST(ReduceColorsExact, PicturesThatFitKeepEveryPixel)
+{
+    struct Case {
+        const char* Name;
+        std::unique_ptr<TBitmap> Bitmap;
+    };
+    Case Cases[] = {
+        {"gray ramp", Picture(64, 64, [](int X, int Y) { const uint8_t V = uint8_t((Y * 64 + X) / 16); return TRGBTriple{V, V, V}; })},
+        {"256 in few cells", Picture(40, 33, [](int X, int Y) { return CellMate((X * 7 + Y * 40) % 256); })},
+        {"256 random", Picture(50, 50, [](int X, int Y) {
+             std::mt19937 Rng(unsigned((X + Y * 50) % 256) + 1);
+             return TRGBTriple{uint8_t(Rng()), uint8_t(Rng()), uint8_t(Rng())};
+         })},
+        {"one colour", Picture(7, 3, [](int, int) { return TRGBTriple{9, 8, 7}; })},
+        {"1 x 1", Picture(1, 1, [](int, int) { return TRGBTriple{255, 255, 255}; })},
+    };
+    for (Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        const std::set<int> Colours = DistinctKeys(*C.Bitmap);
+        for (TPixelFormat Format : {pf24bit, pf32bit}) {
+            TBitmap Source;
+            Source.Assign(C.Bitmap.get());
+            Source.SetPixelFormat(Format);
+            auto R = ReduceColorsExact(Source);
+            ASSERT_NE(R, nullptr);
+            ASSERT_EQ(R->PixelFormat(), pf8bit);
+            EXPECT_EQ(Pixels(*R), Pixels(*C.Bitmap));
+            std::vector<int> PaletteKeys;
+            for (const TRGBQuad& E : R->Palette())
+                PaletteKeys.push_back(Key(E));
+            EXPECT_EQ(PaletteKeys, std::vector<int>(Colours.begin(), Colours.end()));
+        }
+    }
+    // An 8-bit picture (as a loaded GIF may be) reads through its palette.
+    auto Ramp = Picture(32, 8, [](int X, int Y) { const uint8_t V = uint8_t(Y * 32 + X); return TRGBTriple{V, V, V}; });
+    auto Eight = ReduceColors(*Ramp, ReduceGrayRamp, DitherNone, 0, {});
+    auto R = ReduceColorsExact(*Eight);
+    ASSERT_NE(R, nullptr);
+    EXPECT_EQ(Pixels(*R), Pixels(*Ramp));
+}
+
+TEST(ReduceColorsExact, OneColourTooManyOrNoPixelsGivesNothing)
+{
+    auto Many = Picture(30, 30, [](int X, int Y) { return CellMate((X + Y * 30) % 257); });
+    ASSERT_EQ(DistinctKeys(*Many).size(), 257u);
+    EXPECT_EQ(ReduceColorsExact(*Many), nullptr);
+    EXPECT_EQ(ReduceColorsExact(*RandomPicture(64, 64, 3)), nullptr);
+    TBitmap Nothing;
+    EXPECT_EQ(ReduceColorsExact(Nothing), nullptr);
+    int Index = 7;
+    EXPECT_EQ(ReduceColorsExactTransparent(Nothing, clRed, Index), nullptr);
+    EXPECT_EQ(Index, -1);
+}
+
+// 255 colours beside the transparent one fit; the transparent colour takes the entry after them,
+// exactly its pixels take that entry, and it counts whether or not the picture holds it.
+TEST(ReduceColorsExact, TransparentColourHasAnEntryOfItsOwn)
+{
+    const TRGBTriple T{3, 2, 1}; // blue, green, red
+    const TColor TC = RGB(1, 2, 3);
+    struct Case {
+        const char* Name;
+        int Colours;      // besides the transparent one
+        bool HasTransparent;
+        bool Fits;
+    };
+    const Case Cases[] = {
+        {"255 and transparent", 255, true, true},  {"255, transparent absent", 255, false, true},
+        {"256 and transparent", 256, true, false}, {"2 and transparent", 2, true, true},
+        {"transparent only", 0, true, true},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        auto B = Picture(40, 30, [&](int X, int Y) {
+            const int I = X + Y * 40;
+            if (C.Colours == 0 || (C.HasTransparent && I % 7 == 0))
+                return T;
+            return CellMate(I % C.Colours);
+        });
+        // A neighbour of the transparent colour is an ordinary colour.
+        if (C.Colours > 1)
+            B->Row24(29)[39] = CellMate(0);
+        int Index = -2;
+        auto R = ReduceColorsExactTransparent(*B, TC, Index);
+        if (!C.Fits) {
+            EXPECT_EQ(R, nullptr);
+            EXPECT_EQ(Index, -1);
+            continue;
+        }
+        ASSERT_NE(R, nullptr);
+        EXPECT_EQ(Index, C.Colours);
+        ASSERT_EQ(int(R->Palette().size()), C.Colours + 1);
+        EXPECT_EQ(Key(R->Palette()[Index]), Key(T));
+        const std::vector<TRGBTriple> Src = Pixels(*B);
+        const std::vector<uint8_t> Got = Indices(*R);
+        EXPECT_EQ(Pixels(*R), Src);
+        for (size_t i = 0; i < Src.size(); ++i)
+            ASSERT_EQ(Got[i] == Index, Src[i] == T) << "pixel " << i;
+    }
+}

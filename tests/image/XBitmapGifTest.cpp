@@ -1,5 +1,6 @@
-// GIF pictures of the picture bitmap: loading with the first frame's transparency, saving with 256
-// dithered colours and that transparency, checked against independent decoders where installed.
+// GIF pictures of the picture bitmap: loading with the first frame's transparency, saving with that
+// transparency, exactly the picture's colours when they fit and 256 dithered colours when not,
+// checked against independent decoders where installed.
 #include "gif/GIFExtensions.h"
 #include "gif/GIFImage.h"
 #include "image/XBitmap.h"
@@ -12,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <thread>
 
 namespace {
@@ -257,4 +260,111 @@ TEST(XBitmapGifLoad, SeveralThreadsAtOnce)
     for (auto& Thread : Threads)
         Thread.join();
     EXPECT_EQ(Mismatches, 0);
+}
+
+// A picture that already fits a GIF palette (256 colours, or 255 beside the transparent one) is
+// written with exactly its colours: saved, read, saved again and read again, every pixel is kept.
+// Its colours sit close together, where a cached nearest-colour lookup would merge them.
+TEST_F(XBitmapGif, PictureThatFitsThePaletteSurvivesSaveAndLoad)
+{
+    const TColor Transparent = RGB(250, 0, 250);
+    struct Case {
+        const char* Name;
+        std::function<TColor(int, int)> Pixel;
+        bool WithTransparency;
+    };
+    const Case Cases[] = {
+        {"256-level gray ramp", [](int X, int Y) { const int V = (Y * 64 + X) / 16; return RGB(V, V, V); }, false},
+        {"256 neighbouring colours", [](int X, int Y) { const int I = (X + Y * 64) % 256; return RGB(100 + (I & 7), 50 + (I >> 3), 7); }, false},
+        {"255 colours and transparent",
+         [&](int X, int Y) {
+             const int I = X + Y * 64;
+             if (I % 7 == 3)
+                 return Transparent;
+             const int V = I % 255;
+             return RGB(V, V, 255 - V);
+         },
+         true},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TXBitmap Picture;
+        Picture.SetPixelFormat(pf24bit);
+        Picture.SetSize(64, 64);
+        std::set<TColor> Colours;
+        for (int Y = 0; Y < 64; ++Y)
+            for (int X = 0; X < 64; ++X) {
+                const TColor P = C.Pixel(X, Y);
+                Picture.Row24(Y)[X] = {GetBValue(P), GetGValue(P), GetRValue(P)};
+                Colours.insert(P);
+            }
+        ASSERT_EQ(Colours.size(), 256u);
+        if (C.WithTransparency) {
+            auto Options = std::make_unique<TGifLoadOptions>();
+            Options->Transparent = true;
+            Options->TransparentColour = Transparent;
+            Picture.GifLoadOptions = std::move(Options);
+        }
+        TXBitmap Current;
+        Current.Assign(&Picture);
+        Current.GifLoadOptions = std::move(Picture.GifLoadOptions);
+        for (int Generation = 1; Generation <= 2; ++Generation) {
+            SCOPED_TRACE(Generation);
+            Current.SavePictureToFile(Path("fit.gif"), false);
+            TXBitmap Back;
+            Back.LoadPictureFromFile(Path("fit.gif"), false);
+            ASSERT_EQ(Back.Width(), 64);
+            ASSERT_EQ(Back.Height(), 64);
+            int Changed = 0;
+            for (int Y = 0; Y < 64; ++Y)
+                for (int X = 0; X < 64; ++X)
+                    Changed += Back.GetPixel(X, Y) != C.Pixel(X, Y);
+            EXPECT_EQ(Changed, 0);
+            auto* Kept = dynamic_cast<TGifLoadOptions*>(Back.GifLoadOptions.get());
+            EXPECT_EQ(Kept != nullptr && Kept->Transparent, C.WithTransparency);
+            if (C.WithTransparency && Kept) {
+                EXPECT_EQ(Kept->TransparentColour, Transparent);
+                TSavedGif Saved(Path("fit.gif"));
+                TGIFSubImage& Frame = Saved.Frame();
+                const int T = Frame.GraphicControlExtension->TransparentColorIndex();
+                for (int Y = 0; Y < 64; ++Y)
+                    for (int X = 0; X < 64; ++X)
+                        ASSERT_EQ(Frame.GetPixel(X, Y) == T, C.Pixel(X, Y) == Transparent) << X << "," << Y;
+            }
+            Current.Assign(&Back);
+            Current.GifLoadOptions = std::move(Back.GifLoadOptions);
+        }
+    }
+}
+
+// A picture of more colours still goes through the octree palette and the dithering.
+TEST_F(XBitmapGif, PictureOfManyColoursIsStillQuantized)
+{
+    for (TColor Transparent : {TColor(-1), RGB(10, 200, 30)}) {
+        SCOPED_TRACE(Transparent);
+        TXBitmap Picture;
+        MakePhoto(Picture, 160, 120, Transparent);
+        if (Transparent >= 0) {
+            auto Options = std::make_unique<TGifLoadOptions>();
+            Options->Transparent = true;
+            Options->TransparentColour = Transparent;
+            Picture.GifLoadOptions = std::move(Options);
+        }
+        std::set<TColor> Before, After;
+        int Changed = 0;
+        TXBitmap Back;
+        Picture.SavePictureToFile(Path("many.gif"), false);
+        Back.LoadPictureFromFile(Path("many.gif"), false);
+        for (int Y = 0; Y < 120; ++Y)
+            for (int X = 0; X < 160; ++X) {
+                Before.insert(Picture.GetPixel(X, Y));
+                After.insert(Back.GetPixel(X, Y));
+                Changed += Back.GetPixel(X, Y) != Picture.GetPixel(X, Y);
+            }
+        ASSERT_GT(Before.size(), 256u);
+        EXPECT_LE(After.size(), 256u);
+        EXPECT_GT(Changed, 0);
+        // The octree palette of a picture this varied is nearly full.
+        EXPECT_GT(After.size(), 128u);
+    }
 }
