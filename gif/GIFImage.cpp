@@ -4,15 +4,19 @@
 
 #include "gif/GIFColorReduction.h"
 #include "gif/GIFExtensions.h"
+#include "gif/GIFPainter.h"
 #include "gif/gifstrings.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
 #include <QScreen>
 #include <QThread>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 
 using namespace gifstrings;
@@ -99,8 +103,11 @@ TGIFImage::TGIFImage()
 
 TGIFImage::~TGIFImage()
 {
-    StopDraw();
-    Clear();
+    try {
+        StopDraw();
+        Clear();
+    } catch (...) {
+    }
 }
 
 void TGIFImage::Clear()
@@ -232,6 +239,9 @@ TBitmap* TGIFImage::NewBitmap()
 
 void TGIFImage::FreeBitmap()
 {
+    // The painter that draws into the bitmap stops first; it draws nothing more once stopped.
+    if (DrawPainter)
+        DrawPainter->Stop();
     Bitmap.reset();
 }
 
@@ -307,9 +317,29 @@ void TGIFImage::AssignTo(TBitmap& Dest) const
     Dest.Assign(const_cast<TGIFImage*>(this)->GetBitmap());
 }
 
+static bool OnGUIThread()
+{
+    const QCoreApplication* App = QCoreApplication::instance();
+    return App && QThread::currentThread() == App->thread();
+}
+
+// The cached rendering put into Rect: stretched, or with DrawTiled in tiles of the image's size,
+// column by column.
+static void PutBitmap(const TGIFImage& Image, TCanvas& Canvas, const TRect& R)
+{
+    const TBitmap& B = *Image.Bitmap;
+    const int W = Image.Width(), H = Image.Height();
+    if (!(Image.DrawOptions & DrawTiled) || W <= 0 || H <= 0) {
+        Canvas.StretchDraw(R, B);
+        return;
+    }
+    for (int X = R.Left; X < R.Right; X += W)
+        for (int Y = R.Top; Y < R.Bottom; Y += H)
+            Canvas.StretchDraw(Rect(X, Y, X + W, Y + H), B);
+}
+
 void TGIFImage::Draw(TCanvas& Canvas, const TRect& R) const
 {
-    // Frames are drawn here, synchronously; animation is not played.
     auto* Self = const_cast<TGIFImage*>(this);
     if (Self->FIsDrawing || Empty())
         return;
@@ -318,8 +348,120 @@ void TGIFImage::Draw(TCanvas& Canvas, const TRect& R) const
         bool& Flag;
         ~TGuard() { Flag = false; }
     } Guard{Self->FIsDrawing};
-    if (TGIFSubImage* Frame = PictureFrame(Images))
-        Frame->Draw(Canvas, R, (DrawOptions & DrawTransparent) != 0, (DrawOptions & DrawTiled) != 0);
+    // Painters live on the GUI thread; elsewhere an animation shows its first frame.
+    if (Images.Count() < 2 || !(DrawOptions & DrawAnimated) || !OnGUIThread()) {
+        if (TGIFSubImage* Frame = PictureFrame(Images))
+            Frame->Draw(Canvas, R, (DrawOptions & DrawTransparent) != 0, (DrawOptions & DrawTiled) != 0);
+        return;
+    }
+    const bool Buffered = !(DrawOptions & DrawUnbuffered);
+    if (Buffered && Bitmap) {
+        PutBitmap(*this, Canvas, R);
+        return;
+    }
+    if (DrawPainter) {
+        if (DrawPainter->Canvas == &Canvas && DrawPainter->Rect == R)
+            return; // already playing there
+        Self->StopDrawPainter();
+    }
+    TCanvas* Target = &Canvas;
+    TRect TargetRect = R;
+    if (Buffered) {
+        // The painter paints over what was on the canvas.
+        Self->NewBitmap();
+        TargetRect = Rect(0, 0, Width(), Height());
+        Bitmap->Canvas().CopyRect(TargetRect, Canvas, R);
+        Target = &Bitmap->Canvas();
+    }
+    if (TGIFPainter* P = Self->Paint(*Target, TargetRect, DrawOptions, &Self->DrawPainter)) {
+        P->Start();
+        // The first frame is drawn at once (its step is run here) so that it is shown now.
+        if (Buffered)
+            P->ServeUntilStarted(1000);
+    }
+    if (Buffered && Bitmap)
+        PutBitmap(*this, Canvas, R);
+}
+
+TGIFPainter* TGIFImage::Paint(TCanvas& Canvas, const TRect& R, uint16_t Options, TGIFPainter** PainterRef)
+{
+    if (Empty() || R.Left >= R.Right || R.Top >= R.Bottom) {
+        if (PainterRef)
+            *PainterRef = nullptr;
+        return nullptr;
+    }
+    if (!OnGUIThread())
+        GIFError("Animations are played on the GUI thread only");
+    if (Images.Count() == 1)
+        Options &= static_cast<uint16_t>(~(DrawInThread | DrawAnimated));
+    auto* P = new TGIFPainter(this, &Canvas, R, Options, PainterRef);
+    Painters.push_back(P);
+    P->OnPaintStart = OnPaintStart;
+    P->OnFramePaint = OnFramePaint;
+    P->OnFramePainted = OnFramePainted;
+    P->OnPaintLoop = OnPaintLoop;
+    P->OnPaintEnd = OnPaintEnd;
+    if (Options & DrawInThread) {
+        P->Priority = ThreadPriority;
+        return P;
+    }
+    // Plays on timers of this thread from now on; the painter may have ended already.
+    P->RunUnthreaded();
+    return nullptr;
+}
+
+void TGIFImage::EndPainters(const std::vector<TGIFPainter*>& List)
+{
+    const auto Listed = [this](TGIFPainter* P) {
+        return std::find(Painters.begin(), Painters.end(), P) != Painters.end();
+    };
+    // Stopped threads wake at once; none is waited for longer than 100 ms in all.
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    for (TGIFPainter* P : List)
+        if (Listed(P)) {
+            const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                Deadline - std::chrono::steady_clock::now());
+            P->WaitFor(static_cast<int>(std::max<int64_t>(0, Left.count())));
+        }
+    for (TGIFPainter* P : List)
+        if (Listed(P)) {
+            P->LeaveImage();
+            P->Release();
+        }
+}
+
+void TGIFImage::StopDraw()
+{
+    if (!Painters.empty()) {
+        const std::vector<TGIFPainter*> List(Painters.rbegin(), Painters.rend());
+        for (TGIFPainter* P : List)
+            P->Stop();
+        EndPainters(List);
+    }
+    FreeBitmap();
+}
+
+void TGIFImage::StopDrawPainter()
+{
+    if (TGIFPainter* P = DrawPainter) {
+        P->Stop();
+        EndPainters({P});
+    }
+    FreeBitmap();
+}
+
+void TGIFImage::KillPainters()
+{
+    std::vector<TGIFPainter*> List;
+    for (auto It = Painters.rbegin(); It != Painters.rend(); ++It)
+        if ((*It)->Threaded())
+            List.push_back(*It);
+    for (TGIFPainter* P : List) {
+        P->Stop();
+        P->WaitFor(0);
+        P->LeaveImage();
+        P->Release();
+    }
 }
 
 void TGIFImage::Assign(const TGraphic* Source)

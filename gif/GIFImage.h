@@ -10,6 +10,12 @@
 #include <vector>
 
 class QMimeData;
+class TGIFPainter;
+
+// Priorities given to painters that draw in a thread.
+enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+// The painter events; the painter is the Sender.
+using TGIFPainterEvent = std::function<void(TGIFPainter* Sender)>;
 
 enum TProgressStage { psStarting, psRunning, psEnding };
 
@@ -59,7 +65,8 @@ public:
     void LoadFromStream(TStream& Stream) override;
     void SaveToStream(TStream& Stream) override;
     void AssignTo(TBitmap& Dest) const override;
-    // Draws the first frame into Rect (transparent and tiled as DrawOptions say).
+    // Draws the first frame into Rect (transparent and tiled as DrawOptions say); an animated image
+    // is played there by a painter (GUI thread only; elsewhere the first frame is drawn).
     void Draw(TCanvas& Canvas, const TRect& Rect) const override;
     const char* ClassName() const override { return "TGIFImage"; }
     bool Equals(const TGraphic* Graphic) const { return Graphic == this; }
@@ -75,8 +82,20 @@ public:
     TBitmap* GetBitmap();
     TBitmap* NewBitmap();
     void FreeBitmap();
-    // No painters run in this program; stopping only drops the cached rendering.
-    void StopDraw() { FreeBitmap(); }
+
+    // ---- Painters (GUI thread) ----
+    // Creates a painter playing the image on Canvas in Rect; returns it, not yet started, when it
+    // draws in a thread (Options has DrawInThread), else nullptr (it then plays on timers of this
+    // thread at once). An empty image or rectangle gives nullptr and clears *PainterRef. PainterRef
+    // (may be null) names the painter until it leaves and must outlive it.
+    TGIFPainter* Paint(TCanvas& Canvas, const TRect& Rect, uint16_t Options, TGIFPainter** PainterRef);
+    // Stops every painter, waits for the threaded ones (at most 100 ms; none is ended by force) and
+    // drops the cached rendering.
+    void StopDraw();
+    // Stops the painter started by Draw, waits for it and drops the cached rendering.
+    void StopDrawPainter();
+    // Detaches the threaded painters still listed; their threads end by themselves.
+    void KillPainters();
 
     TGIFPalette GetPalette();
     void SetPalette(const TGIFPalette& Value);
@@ -120,8 +139,18 @@ public:
     int32_t AnimationSpeed = 100;
     TColor BackgroundColor = clNone;
     std::unique_ptr<TBitmap> Bitmap;
+    // Every live painter of the image (GUI thread only).
+    std::vector<TGIFPainter*> Painters;
+    // The painter started by Draw; cleared by the painter when it leaves.
+    TGIFPainter* DrawPainter = nullptr;
+    TThreadPriority ThreadPriority = tpNormal;
+    // Copied into every painter that Paint makes.
+    TGIFPainterEvent OnPaintStart, OnFramePaint, OnFramePainted, OnPaintLoop, OnPaintEnd;
 
 private:
+    // Ends the painters in List (stopped already): waits for the threaded ones, then they leave.
+    void EndPainters(const std::vector<TGIFPainter*>& List);
+
     bool FIsDrawing = false;
     bool FIsGettingPalette = false;
 };
