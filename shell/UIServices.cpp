@@ -4,7 +4,6 @@
 #include "globals/CVGlobal.h"
 
 #include <QFileDialog>
-#include <QMessageBox>
 
 namespace {
 
@@ -23,6 +22,7 @@ TQtUIServices& QtServices()
 
 void InstallExceptionHandler()
 {
+    InstallUIServices(GServices);
     EventExceptionHandler = [](QWidget* Parent, const std::string& Message) {
         UIServices().MessageDlg(Parent, Message, mtError, mbOK);
     };
@@ -32,31 +32,7 @@ void InstallExceptionHandler()
 
 TModalResult TQtUIServices::MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons)
 {
-    QMessageBox box(Parent);
-    box.setWindowTitle("Canvello");
-    box.setText(QString::fromStdString(Text));
-    switch (Type) {
-    case mtWarning: box.setIcon(QMessageBox::Warning); break;
-    case mtError: box.setIcon(QMessageBox::Critical); break;
-    case mtInformation: box.setIcon(QMessageBox::Information); break;
-    case mtConfirmation: box.setIcon(QMessageBox::Question); break;
-    }
-    QMessageBox::StandardButtons buttons;
-    if (Buttons & mbYes)
-        buttons |= QMessageBox::Yes;
-    if (Buttons & mbNo)
-        buttons |= QMessageBox::No;
-    if (Buttons & mbOK)
-        buttons |= QMessageBox::Ok;
-    if (Buttons & mbCancel)
-        buttons |= QMessageBox::Cancel;
-    box.setStandardButtons(buttons ? buttons : QMessageBox::StandardButtons(QMessageBox::Ok));
-    switch (box.exec()) {
-    case QMessageBox::Yes: return mrYes;
-    case QMessageBox::No: return mrNo;
-    case QMessageBox::Ok: return mrOk;
-    default: return mrCancel;
-    }
+    return QtMessageBox(Parent, Text, Type, Buttons);
 }
 
 bool TQtUIServices::OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames)
@@ -84,6 +60,10 @@ bool TQtUIServices::SavePictureFile(QWidget* Parent, std::string& FileName)
 TModalResult TFakeUIServices::MessageDlg(QWidget*, const std::string& Text, TMsgDlgType Type, unsigned Buttons)
 {
     Messages.push_back({Text, Type, Buttons});
+    if (OnMessage) {
+        const TMessage shown = Messages.back(); // the callback may add messages of its own
+        OnMessage(shown);
+    }
     if (!Answers.empty()) {
         const TModalResult answer = Answers.front();
         Answers.pop_front();

@@ -3,27 +3,12 @@
 // program uses the Qt implementation; tests install a scripted fake, so that command flows and close
 // questions run without modal windows.
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-class QWidget;
-
-enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
-enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
-// Buttons of a message box, one bit each.
-enum : unsigned { mbOK = 1, mbCancel = 2, mbYes = 4, mbNo = 8 };
-
-class IUIServices {
-public:
-    virtual ~IUIServices() = default;
-    // Shows Text with the given buttons; answers the button chosen (mrCancel when the box is closed).
-    virtual TModalResult MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons) = 0;
-    // Asks for picture files to open; false when cancelled.
-    virtual bool OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames) = 0;
-    // Asks for a name to save a picture under; FileName comes in as the proposal. False when cancelled.
-    virtual bool SavePictureFile(QWidget* Parent, std::string& FileName) = 0;
-};
+#include "globals/UIServicesIntf.h"
 
 // Message boxes and file dialogs of Qt.
 class TQtUIServices : public IUIServices {
@@ -50,6 +35,9 @@ public:
     // Results of the coming save dialogs (an empty name answers cancel).
     std::deque<std::string> SaveResults;
     int SaveDialogs = 0;
+    // Called while a message box is up, after it was recorded: stands for what the user or the event
+    // loop does meanwhile (a window closed under the box, for instance).
+    std::function<void(const TMessage& Message)> OnMessage;
 
     TModalResult MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons) override;
     bool OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames) override;
