@@ -12,6 +12,10 @@ public:
     // Puts Bitmap on the clipboard as its newest picture, tagged with Tag. May raise.
     virtual void CopyBitmap(const TBitmap& Bitmap, TColor Tag) = 0;
     void CopyBitmapNoTag(const TBitmap& Bitmap) { CopyBitmap(Bitmap, -1); }
+    // What a picture window's paste needs: whether a picture is there, and the newest one with its
+    // tag (-1 for none). PasteBitmap may raise; a clipboard that cannot paste has no picture.
+    virtual bool HasPicture() const { return false; }
+    virtual void PasteBitmap(TBitmap& Bitmap, TColor& Tag) const { (void)Bitmap, (void)Tag; }
 };
 
 // The clipboard the selections copy to (not owned; null for none).

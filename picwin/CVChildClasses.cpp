@@ -4,11 +4,15 @@
 #include "controls/SimpleHintWnd.h"
 #include "globals/CVGlobal.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 
 namespace {
 bool GWaitCursor = false;
@@ -181,6 +185,32 @@ TRect TExtraBtnForm::ComputeBtnRect() const
 {
     const int left = width() - ExtraBtnRightOffset;
     return Rect(left, ExtraBtnTop, left + ExtraBtnImage->Width(), ExtraBtnTop + ExtraBtnImage->Height());
+}
+
+int TExtraBtnForm::TitleBarMinWidth() const
+{
+    // The title bar laid out as the sub-window lays it out, at a generous width: all that is not its
+    // label is the icon, the buttons and the frame. The label must hold the caption and the extra
+    // button, which is painted at the label's right end.
+    constexpr int kWidth = 1000, kGap = 6;
+    QStyleOptionTitleBar option;
+    option.initFrom(this);
+    option.subControls = QStyle::SC_All;
+    option.titleBarFlags = Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    option.titleBarState = Qt::WindowNoState;
+    option.text = windowTitle();
+    option.icon = windowIcon();
+    const int titleH = std::max(1, style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, this));
+    option.rect = QRect(0, 0, kWidth, titleH);
+    const QRect label = style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, this);
+    const int rest = label.isValid() && label.width() < kWidth ? kWidth - label.width() : 3 * CaptionButtonWidth + titleH;
+    // The caption as the title bar draws it, bold when the window is active.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int text = QFontMetrics(font).horizontalAdvance(windowTitle());
+    const int button = FShowExtraBtn && ExtraBtnImage ? ExtraBtnImage->Width() + kGap : 0;
+    return rest + text + button + kGap;
 }
 
 void TExtraBtnForm::PaintExtraBtn()

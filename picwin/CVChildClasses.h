@@ -86,6 +86,9 @@ public:
     TSimpleHintWindow* HintWindow() const { return FHintWindow; }
     // Places the button and repaints it (also after the metrics changed).
     virtual void PaintExtraBtn();
+    // The narrowest window whose title bar shows its icon, the whole caption, the extra button and
+    // the window's own buttons side by side.
+    int TitleBarMinWidth() const;
 
 protected:
     virtual void DoExtraBtnClick();

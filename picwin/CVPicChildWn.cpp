@@ -109,6 +109,9 @@ TCVPicChildWin::TCVPicChildWin(QWidget* AOwner, IPicChildHost* MainForm)
     FPictureScrollBox->setObjectName("PictureScrollBox");
     setWidget(FPictureScrollBox);
     FPictureScrollBox->SetShowZoomGrid(true);
+    // Dragging a thumb scrolls the picture as the mouse moves.
+    FPictureScrollBox->HorzScrollBar().SetTracking(true);
+    FPictureScrollBox->VertScrollBar().SetTracking(true);
     FPictureScrollBox->setCursor(ToolCursor(CurrentCursor));
     FUndoList = std::make_unique<TCVUndoActionFactory>(this);
     ComputeFrameSize();
@@ -218,22 +221,25 @@ bool TCVPicChildWin::BestFit(int PicWidth, int PicHeight)
     const int z = ZoomFactor();
     int areaW = 0, areaH = 0;
     FMainForm->GetMaxChildClientSize(areaW, areaH);
-    const int w = z * PicWidth + NonClientWidth;
+    const int picW = z * PicWidth + NonClientWidth;
     const int h = z * PicHeight + NonClientHeight;
+    // A small picture still gets a title bar whose caption and buttons fit; the picture then shows
+    // at the client's top left.
+    const int w = std::max(picW, TitleBarMinWidth());
     const int left = x(), top = y();
     int newW = areaW - left;
     if (w <= newW)
-        newW = h > areaH - top ? std::min(w + SM_CXVSCROLL, newW) : std::min(w, newW);
+        newW = h > areaH - top ? std::min(std::max(w, picW + SM_CXVSCROLL), newW) : std::min(w, newW);
     int newH = areaH - top;
     if (h <= newH)
-        newH = w > areaW - left ? std::min(h + SM_CYHSCROLL, newH) : std::min(h, newH);
+        newH = picW > areaW - left ? std::min(h + SM_CYHSCROLL, newH) : std::min(h, newH);
     if (newW == width() && newH == height())
         return false;
     setGeometry(left, top, newW, newH);
     return true;
 }
 
-bool TCVPicChildWin::SaveToFile(const std::string& Name)
+bool TCVPicChildWin::SaveToFile(const std::string& Name, std::string* Error)
 {
     try {
         if (FSelection) {
@@ -249,7 +255,15 @@ bool TCVPicChildWin::SaveToFile(const std::string& Name)
             SetDisplayName(ExtractFileName(Name));
         }
         SetModified(false);
+        // Whatever an undo brings back now differs from the file.
+        for (int i = 0; i < FUndoList->Count(); ++i)
+            if (auto* step = dynamic_cast<TCVPicUndoAction*>(FUndoList->Items(i)))
+                step->WasModified = true;
         return true;
+    } catch (const std::exception& E) {
+        if (Error)
+            *Error = E.what();
+        return false;
     } catch (...) {
         return false;
     }
@@ -279,7 +293,13 @@ void TCVPicChildWin::ScrollTo(int X, int Y)
 
 void TCVPicChildWin::Undo()
 {
-    FUndoList->Undo();
+    try {
+        FUndoList->Undo();
+    } catch (...) {
+        // A failed step has left the list too: the Undo command follows the list either way.
+        DoUndoCountChange(FUndoList->Count());
+        throw;
+    }
     DoUndoCountChange(FUndoList->Count());
 }
 
@@ -581,7 +601,8 @@ TCVFilePicChildWin::TCVFilePicChildWin(QWidget* AOwner, IPicChildHost* MainForm,
     SetDisplayName(ExtractFileName(FileName));
     if (!FileExists(FileName))
         throw ECanvelloError(Format(SFileNotExist, FileName));
-    if (!PictureScrollBox().LoadFromFile(FileName, false))
-        throw ECanvelloError(Format(SInvalidPictureFormat, FileName));
+    std::string reason;
+    if (!PictureScrollBox().LoadFromFile(FileName, false, &reason))
+        throw ECanvelloError(Format(SInvalidPictureFormat, FileName) + (reason.empty() ? "" : "\n" + reason));
     BestFit();
 }

@@ -9,6 +9,7 @@
 #include "picwin/CVUndo.h"
 #include "picwin/PictureChanges.h"
 #include "picwin/PictureScrollBx.h"
+#include "picwin/PicturePreview.h"
 #include "platform/SysUtils.h"
 
 #include <QCursor>
@@ -72,15 +73,6 @@ QCursor ToolCursor(int16_t Id);
 using TPictureChangeEvent = std::function<void(TCVPicChildWin* Sender, TPictureChanges Flags)>;
 using TUndoCountChangeEvent = std::function<void(TCVPicChildWin* Sender, int Count)>;
 
-// The unadjusted picture and selection kept while an adjustment is previewed.
-class TPicturePreview {
-public:
-    bool Active() const { return FActive; }
-
-private:
-    bool FActive = false;
-};
-
 class TCVPicChildWin : public TExtraBtnForm, public IUndoTarget {
 public:
     TCVPicChildWin(QWidget* AOwner, IPicChildHost* MainForm);
@@ -106,9 +98,9 @@ public:
     // when nothing changed (no main form, not in the normal state, or already that size).
     bool BestFit(int PicWidth, int PicHeight) override;
     bool BestFit() { return BestFit(Picture().Width(), Picture().Height()); }
-    // Saves the picture with the floating selection merged into the file only. False on any failure,
-    // with the name and Modified as they were.
-    bool SaveToFile(const std::string& FileName);
+    // Saves the picture with the floating selection merged into the file only. False on any failure
+    // (its reason into Error when given), with the name and Modified as they were.
+    bool SaveToFile(const std::string& FileName, std::string* Error = nullptr);
     // Zoom around a picture point; a negative coordinate means the centre of the view.
     void SetZoom(int Zoom, int CentreX, int CentreY);
     int ZoomFactor() const { return FPictureScrollBox->ZoomFactor(); }
@@ -135,6 +127,41 @@ public:
     void NewMagicWandSelection(TPoint Point);
     void DropSelection(bool Apply, bool Repaint);
     void RemoveSelection() override;
+
+    // ---- Picture operations: each works on the floating selection when there is one, else on the
+    // picture, records one undo step and reports its change flags ------------------------------------
+    void ClearPicture();
+    void GreyScale();
+    void Negative();
+    void Flip();
+    void Mirror();
+    void ResizePicture(int Width, int Height);
+    // Nothing at all (no undo step) when the size is the picture's.
+    void ResamplePicture(int Width, int Height);
+    void EnlargeCanvas(int Width, int Height, bool Centred, TColor Colour);
+    // Only with a selection: the picture becomes the selection's pixels.
+    void Crop();
+    void SelectAll();
+    // False when the selection could not be copied (then nothing changed).
+    bool CopyToClipboard();
+    bool CutToClipboard();
+    // A copy of Bitmap floats at the visible rectangle's top left; false for a missing bitmap.
+    bool PasteBitmap(TBitmap* Bitmap, TColor TransparentColour);
+    // False when the clipboard holds no picture.
+    bool PasteFromClipboard();
+
+    // ---- Adjustments: Preview shows the result on the picture, keeping the unadjusted state; the
+    // same call with Preview false commits it as one undo step -------------------------------------
+    void RotatePicture(int Angle, TColor BackColour, bool Preview);
+    void BrightenPicture(int Amount, bool Preview);
+    void GammaCorrectPicture(double Gamma, bool Preview);
+    void BlurPicture(double Radius, bool Preview);
+    void AdjustRGBPicture(int Red, int Green, int Blue, bool Preview);
+    // True when the picture already shows the result of Params.
+    bool PrepareAdjust(bool Preview, const TPreviewParams& Params);
+    void BeginPreview(const TPreviewParams& Params);
+    // Puts the unadjusted state back (a dialog cancelled); nothing unless previewing.
+    void EndPreview();
 
     // ---- Child window services ------------------------------------------------------------------------
     void SetStatusBar(TXStatusBar* Value) override;

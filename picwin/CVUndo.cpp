@@ -149,6 +149,8 @@ void TCVPicGenUndoAction::SetBitmap(const TBitmap* Bitmap)
     CopyBitmap(*Bitmap, *FBitmap);
 }
 
+void TCVPicGenUndoAction::TakeBitmap(std::unique_ptr<TBitmap> Bitmap) { FBitmap = std::move(Bitmap); }
+
 void TCVPicGenUndoAction::SetSelection(const TPictureSelection* Selection)
 {
     if (!Selection)

@@ -149,6 +149,8 @@ public:
 
     // Null drops the copy; otherwise the copy takes Bitmap's format, size and pixels.
     void SetBitmap(const TBitmap* Bitmap);
+    // Keeps Bitmap itself as the copy (a copy made already, e.g. by a preview): no second copy.
+    void TakeBitmap(std::unique_ptr<TBitmap> Bitmap);
     // Null drops the snapshot; otherwise the snapshot takes the selection's picture, position and
     // transparent colour (-1 without a mask).
     void SetSelection(const TPictureSelection* Selection);

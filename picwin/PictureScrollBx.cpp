@@ -332,9 +332,17 @@ bool TPictureScrollBox::ReplacePicture(const std::function<void(TEffectsBitmap&)
     }
 }
 
-bool TPictureScrollBox::LoadFromFile(const std::string& FileName, bool ForceBMP)
+bool TPictureScrollBox::LoadFromFile(const std::string& FileName, bool ForceBMP, std::string* Error)
 {
-    return ReplacePicture([&](TEffectsBitmap& B) { B.LoadPictureFromFile(FileName, ForceBMP); });
+    return ReplacePicture([&](TEffectsBitmap& B) {
+        try {
+            B.LoadPictureFromFile(FileName, ForceBMP);
+        } catch (const std::exception& E) {
+            if (Error)
+                *Error = E.what();
+            throw;
+        }
+    });
 }
 
 bool TPictureScrollBox::NewPicture(int Width, int Height, TColor Colour)

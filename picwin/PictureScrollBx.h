@@ -108,8 +108,9 @@ public:
     const TEffectsBitmap& Bitmap() const { return *FPicture; }
     // The picture takes Value's size and pixels (null: an empty picture); zoom 1.
     void SetBitmap(TBitmap* Value);
-    // False when the file cannot be loaded; the picture then stays as it was.
-    bool LoadFromFile(const std::string& FileName, bool ForceBMP);
+    // False when the file cannot be loaded (the reason into Error when given); the picture then
+    // stays as it was.
+    bool LoadFromFile(const std::string& FileName, bool ForceBMP, std::string* Error = nullptr);
     // A Width x Height picture of Colour; False (picture unchanged) for a size that cannot be made.
     bool NewPicture(int Width, int Height, TColor Colour);
     // False, with nothing changed, for a missing or empty graphic or one that cannot be drawn.

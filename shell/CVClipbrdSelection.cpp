@@ -5,3 +5,13 @@ void TCVSelectionClipboard::CopyBitmap(const TBitmap& Bitmap, TColor Tag)
 {
     FClipboard.CopyBitmap(&Bitmap, Tag);
 }
+
+bool TCVSelectionClipboard::HasPicture() const
+{
+    return FClipboard.HasPicture();
+}
+
+void TCVSelectionClipboard::PasteBitmap(TBitmap& Bitmap, TColor& Tag) const
+{
+    FClipboard.PasteBitmap(&Bitmap, Tag);
+}
