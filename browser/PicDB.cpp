@@ -99,6 +99,15 @@ size_t CharLength(const std::string& Text, size_t I)
     return N;
 }
 
+// The most bytes a thumbnail JPEG of the box's size can take: twice its pixels at three bytes
+// each (whole 16 x 16 blocks), and room for the tables and markers.
+int64_t MaxThumbnailBytes(int MaxW, int MaxH)
+{
+    const int64_t W = (std::max(MaxW, 1) + 15) / 16 * 16;
+    const int64_t H = (std::max(MaxH, picdb::kMinThumbHeight) + 15) / 16 * 16;
+    return 6 * W * H + 4096;
+}
+
 } // namespace
 
 // ---- Construction ---------------------------------------------------------------------------------
@@ -211,26 +220,37 @@ bool TCustomPictureDB::ReadCache()
 {
     try {
         TPicBrowserFile File;
-        File.LoadFromFile(CachePath());
-        const uint8_t* Data = File.Memory();
-        const int64_t Size = File.Size();
+        TFileStream Stream(CachePath(), fmOpenRead | fmShareDenyWrite);
+        const int64_t Size = Stream.Size();
         if (Size < kMagicSize)
             return false;
+        uint8_t Head[kHeaderSize] = {};
+        Stream.ReadBuffer(Head, std::min<int64_t>(Size, kHeaderSize));
         // A file with the magic has the 24-byte header whatever version it carries; one without is
         // the old layout with the bare record count.
-        if (Data[0] == kMagicSize - 1 &&
-            SameText(std::string(reinterpret_cast<const char*>(Data) + 1, kMagicSize - 1), kMagic)) {
+        if (Head[0] == kMagicSize - 1 &&
+            SameText(std::string(reinterpret_cast<const char*>(Head) + 1, kMagicSize - 1), kMagic)) {
             if (Size < kHeaderSize)
                 return false;
-            File.SetVersion(GetInt32(Data + kMagicSize));
+            File.SetVersion(GetInt32(Head + kMagicSize));
             File.SetHeaderSize(kHeaderSize);
         } else {
             File.SetVersion(0);
         }
         const int64_t HeaderSize = File.HeaderSize();
-        const int32_t N = GetInt32(Data + HeaderSize - 4);
+        const int32_t N = GetInt32(Head + HeaderSize - 4);
         if (N < 0 || HeaderSize + int64_t(N) * kRecordSize > Size)
             return false;
+        // Every record has one thumbnail of at most the box's size: a file much larger than that is
+        // no cache of ours, and is refused before it is read.
+        if (Size - HeaderSize - int64_t(N) * kRecordSize > int64_t(N) * MaxThumbnailBytes(MaxThumbWidth, MaxThumbHeight))
+            return false;
+        // The file is read once, from the stream whose size was checked.
+        std::vector<uint8_t> Bytes;
+        Bytes.resize(static_cast<size_t>(Size));
+        Stream.SetPosition(0);
+        Stream.ReadBuffer(Bytes.data(), Size);
+        const uint8_t* Data = Bytes.data();
         const int64_t RecordsEnd = HeaderSize + int64_t(N) * kRecordSize;
         const int64_t AreaSize = Size - RecordsEnd;
         // Version 0 counts offsets from the start of the file, later versions from the thumbnail area.
@@ -270,9 +290,10 @@ bool TCustomPictureDB::ReadCache()
             if (Ranges[I - 1].first + Ranges[I - 1].second > Ranges[I].first)
                 return false;
 
-        std::vector<uint8_t> Area(Data + RecordsEnd, Data + Size);
+        // The thumbnails take the file's bytes without a second copy.
+        Bytes.erase(Bytes.begin(), Bytes.begin() + RecordsEnd);
         Thumbnails.Clear();
-        Thumbnails.Bytes().swap(Area);
+        Thumbnails.Bytes().swap(Bytes);
         FRecords = std::move(Read);
         if (File.Version() == 0)
             FModified = true;
@@ -688,15 +709,27 @@ TBitmap* TCustomPictureDB::DrawCell(int Index, bool Selected)
     const TFileRecord* R = Records(Index);
     if (!R)
         return nullptr;
-    TBytesStream Source(ThumbnailData(*R), R->Length);
-    Jpeg.LoadFromStream(Source);
+    TBitmap Thumb;
+    const auto Decode = [&] {
+        TBytesStream Source(ThumbnailData(*R), R->Length);
+        Jpeg.LoadFromStream(Source);
+        Jpeg.AssignTo(Thumb);
+    };
+    try {
+        Decode();
+    } catch (const Exception&) {
+        // A cached thumbnail that does not decode is made again from its picture (and the cache is
+        // written with it), so that it fails once rather than on every opening of the folder.
+        Update(Index);
+        Decode();
+    }
     TCanvas& Canvas = CellBitmap.Canvas();
     Canvas.Brush.Style = bsSolid;
     Canvas.Brush.Color = Selected ? SelectColour : clBtnFace;
     Canvas.Font.Color = Selected ? SelTextColour : TextColour;
     Canvas.FillRect(CellRect);
     DrawRaisedEdge(Canvas, CellRect);
-    Canvas.Draw(R->ThumbX, R->ThumbY, Jpeg);
+    Canvas.Draw(R->ThumbX, R->ThumbY, Thumb);
     Canvas.TextOut(R->CaptionX, CaptionY, R->Caption);
     return &CellBitmap;
 }

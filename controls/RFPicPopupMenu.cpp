@@ -346,7 +346,8 @@ int32_t TPicPopupThumbnailFile::ReadCount()
     FStream.SetPosition(20);
     FStream.ReadBuffer(value, sizeof value);
     const int32_t n = GetInt32LE(value);
-    if (n < 0 || kHeaderSize + int64_t(n) * kRecordSize > FStream.Size())
+    FSize = FStream.Size();
+    if (n < 0 || kHeaderSize + int64_t(n) * kRecordSize > FSize)
         throw EReadError(kDamagedFile);
     FCount = n;
     return n;
@@ -405,6 +406,10 @@ bool TPicPopupThumbnailFile::ReadRecord(int Index, std::string& FileName, TBitma
     FStream.ReadBuffer(record, sizeof record);
     const int32_t offset = GetInt32LE(record + 256);
     Age = GetInt32LE(record + 260);
+    // The offset is checked even when the thumbnail is not read.
+    const int64_t size = FReadOnly ? FSize : FStream.Size();
+    if (offset != -1 && (offset < kHeaderSize + int64_t(FCount) * kRecordSize || offset >= size))
+        throw EReadError(kDamagedFile);
     if (Bitmap) {
         if (offset == -1)
             Bitmap->Assign(nullptr);
@@ -757,7 +762,9 @@ bool TRecentFilesPicPopupMenu::LoadFromFile()
         std::unique_ptr<TBitmap> Thumbnail;
     };
     std::vector<TRecord> records;
-    // The whole file is read and checked before anything is listed: a damaged file adds nothing.
+    // The records are checked first and only the files that will be listed (the first ones that
+    // still exist, as many as the menu keeps) have their thumbnails read. Whatever is read is checked
+    // before anything is listed: a damaged file adds nothing.
     try {
         TFileStream stream(FileNamePath, fmOpenRead);
         TPicPopupThumbnailFile file(stream, true);
@@ -765,11 +772,23 @@ bool TRecentFilesPicPopupMenu::LoadFromFile()
         if (!file.ReadHeader())
             return false;
         const int32_t count = file.ReadCount();
+        const size_t room = size_t(std::max(0, int(MaxFileList()) - Count()));
+        std::vector<int32_t> kept;
         for (int32_t i = 0; i < count; ++i) {
             TRecord record;
-            record.Thumbnail = std::make_unique<TBitmap>();
-            file.ReadRecord(i, record.Name, record.Thumbnail.get(), record.Age);
+            file.ReadRecord(i, record.Name, nullptr, record.Age);
+            if (records.size() >= room || record.Name.empty() || IndexOfFile(record.Name) >= 0 ||
+                std::any_of(records.begin(), records.end(), [&](const TRecord& R) { return R.Name == record.Name; }) ||
+                ::FileAge(record.Name) == -1)
+                continue;
+            kept.push_back(i);
             records.push_back(std::move(record));
+        }
+        for (size_t k = 0; k < records.size(); ++k) {
+            records[k].Thumbnail = std::make_unique<TBitmap>();
+            std::string name;
+            int32_t age = 0;
+            file.ReadRecord(kept[k], name, records[k].Thumbnail.get(), age);
         }
     } catch (...) {
         return false;

@@ -169,6 +169,7 @@ private:
     bool FReadOnly;
     std::string FHeaderName;
     int32_t FCount = 0;
+    int64_t FSize = 0; // the stream's size when the count was read
 };
 
 // Shared between a thumbnail menu and its preview threads: where results go while the menu lives.

@@ -188,7 +188,20 @@ std::vector<QRect> StatusPanelRects(const std::vector<int>& Widths, const QSize&
 
 // ---- Bar ------------------------------------------------------------------------------------------------
 
-TXStatusBar::TXStatusBar(QWidget* Parent) : QStatusBar(Parent) {}
+TXStatusBar::TXStatusBar(QWidget* Parent) : QStatusBar(Parent)
+{
+    connect(this, &QStatusBar::messageChanged, this, &TXStatusBar::MessageChanged);
+}
+
+void TXStatusBar::MessageChanged(const QString& Message)
+{
+    if (!FAutoHint)
+        return;
+    if (FPanels.empty())
+        update();
+    else
+        FPanels.front()->SetText(Message.toStdString());
+}
 
 TXStatusBar::~TXStatusBar()
 {
@@ -274,6 +287,11 @@ void TXStatusBar::paintEvent(QPaintEvent* Event)
 {
     QPainter p(this);
     p.fillRect(Event->rect(), palette().window());
+    if (FPanels.empty() && FAutoHint && !currentMessage().isEmpty()) {
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(rect().adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, currentMessage());
+        return;
+    }
     const std::vector<QRect> rects = PanelRects();
     for (size_t i = 0; i < FPanels.size(); ++i) {
         TXStatusPanel* panel = FPanels[i].get();

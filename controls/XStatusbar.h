@@ -124,6 +124,12 @@ public:
     // Interior rectangle of panel Index in bar coordinates.
     QRect PanelRect(int Index) const;
 
+    // Automatic hints: the bar's message (the status tip of the menu item or button under the mouse,
+    // which the main window passes to its status bar) becomes the text of panel 0, and goes with it.
+    // A bar without panels shows the message over its whole width.
+    bool AutoHint() const { return FAutoHint; }
+    void SetAutoHint(bool Value) { FAutoHint = Value; }
+
     // After an owner-drawn panel is drawn: (bar, panel, painter, interior rectangle).
     std::function<void(TXStatusBar* Sender, TXStatusPanel* Panel, QPainter& Painter, const QRect& Rect)> OnDrawPanel;
 
@@ -138,6 +144,8 @@ private:
     std::vector<QRect> PanelRects() const;
     void LayoutPanels();
     void UpdatePanel(const TXStatusPanel* Panel);
+    void MessageChanged(const QString& Message);
     std::vector<std::unique_ptr<TXStatusPanel>> FPanels;
     QList<QPixmap> FImages;
+    bool FAutoHint = false;
 };

@@ -10,6 +10,7 @@
 #include "controls/XStatusbar.h"
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
+#include "shell/CVClipbrd.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolBar>
@@ -363,6 +365,8 @@ TCanvelloMain::~TCanvelloMain()
 {
     // The children refer to this window as their host: they go first.
     FClosingAll = true;
+    if (FClipboard && FClipboard == CVClipboard)
+        FClipboard->RemoveListener(this);
     for (QMdiSubWindow* w : FMdiArea->subWindowList())
         delete w;
 }
@@ -489,14 +493,18 @@ void TCanvelloMain::CreateActions()
     for (const char* name : {"ActNewPic", "ActOpenPic", "ActFileExit"})
         FActions[name]->setEnabled(true);
     // The standard window arrangements.
-    connect(FActions["ActWindowCascade"], &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
-    connect(FActions["ActWindowTileHorizontal"], &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
-    connect(FActions["ActWindowTileVertical"], &QAction::triggered, this, [this] { FMdiArea->tileSubWindows(); });
+    auto arrange = [this](const char* Name, TWindowArrangement How) {
+        connect(FActions.at(Name), &QAction::triggered, this, [this, How] { GuardEvent(this, [&] { ArrangeChildren(How); }); });
+    };
+    arrange("ActWindowCascade", waCascade);
+    arrange("ActWindowTileHorizontal", waTileHorizontal);
+    arrange("ActWindowTileVertical", waTileVertical);
+    arrange("ActWindowArrangeAll", waArrangeIcons);
     connect(FActions["ActWindowMinimizeAll"], &QAction::triggered, this, [this] {
         for (QMdiSubWindow* w : FMdiArea->subWindowList())
             w->showMinimized();
     });
-    connect(FActions["ActWindowArrangeAll"], &QAction::triggered, this, [this] { FMdiArea->cascadeSubWindows(); });
+    on("ActClearClipboard", &TCanvelloMain::ActClearClipboardExecute);
     for (const auto& a : windowActs)
         FActions[a[0]]->setEnabled(true);
 }
@@ -548,7 +556,11 @@ void TCanvelloMain::CreateMenus()
             QAction* item = FWindowMenu->addAction(QString("&%1 %2").arg(++n).arg(w->windowTitle()));
             item->setCheckable(true);
             item->setChecked(w == FMdiArea->activeSubWindow());
-            connect(item, &QAction::triggered, this, [this, w] { FMdiArea->setActiveSubWindow(w); });
+            const QPointer<QMdiSubWindow> target(w);
+            connect(item, &QAction::triggered, this, [this, target] {
+                if (target)
+                    GuardEvent(this, [&] { ActivateChild(target); });
+            });
         }
     });
     QMenu* help = bar->addMenu("&Help");
@@ -779,6 +791,7 @@ void TCanvelloMain::CreateStatusBar()
             panel->SetAlignment(taCenter);
     }
     FMainStatusBar->Panels(2)->ProgressBarOptions().SetSmooth(true);
+    FMainStatusBar->SetAutoHint(true);
     FMainStatusBar->installEventFilter(this);
     setStatusBar(FMainStatusBar);
 }
@@ -845,10 +858,17 @@ void TCanvelloMain::FormCreate()
     FRecentFilesPopupMenu->setObjectName("RecentFilesPopupMenu");
     FRecentFilesPopupMenu->setTitle("Recent Files");
     FRecentFilesPopupMenu->FileNamePath = FThumbnailFile;
+    FRecentFilesPopupMenu->SetFileHeaderName("Canvello RFP");
+    FRecentFilesPopupMenu->DoubleBuffered = true;
     FRecentFilesPopupMenu->LoadFromFile();
     FRecentFilesPopupMenu->DefaultOnItemClick = [this](TRecentFileItem* Item) {
         const std::string name = Item->FileName();
         GuardEvent(this, [&] { OpenPictureFile(name); });
     };
+    // The clipboard tells this window of every change from now on.
+    if (CVClipboard) {
+        FClipboard = CVClipboard;
+        FClipboard->AddListener(this);
+    }
     UpdatePasteActions();
 }

@@ -4,6 +4,7 @@
 // picture windows, numbers new pictures, relays their progress and status, asks before a modified
 // picture is closed and opens what the command line and the file manager give it.
 #include "picwin/CVPicChildWn.h"
+#include "shell/CVMainArrange.h"
 
 #include <QMainWindow>
 
@@ -20,6 +21,7 @@ class QStackedWidget;
 class QToolBar;
 class QToolButton;
 class TBasicCVChild;
+class TCVClipboard;
 class TCollapsingPanel;
 class TColourShow;
 class TColourSpectrum;
@@ -50,6 +52,10 @@ public:
     void EndWait();
     void ClearStatusPanels();
     int NewPictureCount() const { return FNewPictureCount; }
+    // The Window menu's arrangements of the children (minimising all is the menu's own).
+    void ArrangeChildren(TWindowArrangement How);
+    // Brings Window to the front as the active child, restoring it first when it is minimised.
+    void ActivateChild(QMdiSubWindow* Window);
 
     // ---- Commands that work now ---------------------------------------------------------------------
     // Saves the active picture under its own name (asking for one when it has none) or, with AskName,
@@ -58,7 +64,9 @@ public:
     void UpdateActionsForChild(TBasicCVChild* Child);
     void SetCropEnabled(bool Value);
     bool CropWanted() const { return FCropWanted; }
+    // The paste commands and Clear Clipboard follow whether the clipboard holds a picture.
     void UpdatePasteActions();
+    bool ClipboardHasPicture() const { return FClipboardHasPicture; }
 
     // ---- What picture windows ask (IPicChildHost) -------------------------------------------------------
     void GetMaxChildClientSize(int& Width, int& Height) override;
@@ -79,6 +87,8 @@ public:
     QAction* Action(const std::string& Name) const;
 
 protected:
+    // Also the program's own messages: the clipboard's change notice.
+    bool event(QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void dragEnterEvent(QDragEnterEvent* Event) override;
@@ -121,6 +131,7 @@ private:
     void ActCloseAllChildrenExecute();
     void ActFileExitExecute();
     void ActUndoExecute();
+    void ActClearClipboardExecute();
     void ZoomComboSelect(int Index);
 
     QMdiArea* FMdiArea = nullptr;
@@ -149,6 +160,7 @@ private:
     std::map<std::string, QAction*> FActions;
     std::map<std::string, QToolBar*> FToolBars;
     std::string FThumbnailFile;
+    TCVClipboard* FClipboard = nullptr; // the clipboard this window listens to
 
     bool ViewerWasVisible = false;
     bool CbViewerWasVisible = false;

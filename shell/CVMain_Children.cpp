@@ -1,5 +1,6 @@
 // The main window's children: creating and wiring picture windows, numbering new pictures, relaying
-// their status and progress, the close question, dropped files and the command line at first show.
+// their status and progress, the close question, the Window menu's arrangements, the clipboard's
+// notices, dropped files and the command line at first show.
 #include "shell/CVMain.h"
 
 #include "controls/RFPicPopupMenu.h"
@@ -7,6 +8,7 @@
 #include "controls/XStatusbar.h"
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
+#include "shell/CVClipbrd.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
 
@@ -19,6 +21,8 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
+#include <QStyle>
 #include <QScrollBar>
 #include <QUrl>
 
@@ -290,7 +294,66 @@ bool TCanvelloMain::QueryAddText()
     return false;
 }
 
+// ---- Window arrangements -----------------------------------------------------------------------------------
+
+void TCanvelloMain::ArrangeChildren(TWindowArrangement How)
+{
+    // Cascading goes up the stack, so that the front window stays in front and every title shows;
+    // tiles follow the order of the Window menu.
+    const QList<QMdiSubWindow*> order =
+        FMdiArea->subWindowList(How == waCascade ? QMdiArea::StackingOrder : QMdiArea::CreationOrder);
+    std::vector<QPointer<QMdiSubWindow>> windows;
+    for (QMdiSubWindow* w : order)
+        if (w->isVisible() || w->isMinimized())
+            windows.emplace_back(w);
+    if (How != waArrangeIcons)
+        for (QMdiSubWindow* w : windows)
+            if (w->isMaximized())
+                w->showNormal();
+    // The height of a title bar: the band above a normal window's contents.
+    int title = 0;
+    for (QMdiSubWindow* w : windows)
+        if (w && !w->isMinimized()) {
+            title = w->contentsMargins().top();
+            break;
+        }
+    if (title <= 0)
+        title = FMdiArea->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    std::vector<TArrangedWindow> info;
+    std::vector<QMdiSubWindow*> placed;
+    for (QMdiSubWindow* w : windows) {
+        if (!w)
+            continue;
+        // Usable: the title bar whole (its buttons and some of the caption) and some of the picture.
+        const QSize usable = w->minimumSizeHint().expandedTo(w->minimumSize()).expandedTo(QSize(4 * title, 3 * title));
+        info.push_back({w->geometry(), w->isMinimized(), usable});
+        placed.push_back(w);
+    }
+    const std::vector<QRect> geometry = ArrangeWindows(How, info, FMdiArea->viewport()->size(), title);
+    for (size_t i = 0; i < placed.size(); ++i)
+        if (placed[i]->geometry() != geometry[i])
+            placed[i]->setGeometry(geometry[i]);
+}
+
+void TCanvelloMain::ActivateChild(QMdiSubWindow* Window)
+{
+    if (!Window)
+        return;
+    if (Window->isMinimized())
+        Window->showNormal();
+    FMdiArea->setActiveSubWindow(Window);
+}
+
 // ---- Frame events ---------------------------------------------------------------------------------------
+
+bool TCanvelloMain::event(QEvent* Event)
+{
+    if (Event->type() == TCVMessageEvent::EventType(WM_CLIPBOARD_CHANGED)) {
+        GuardEvent(this, [this] { UpdatePasteActions(); });
+        return true;
+    }
+    return QMainWindow::event(Event);
+}
 
 void TCanvelloMain::showEvent(QShowEvent* Event)
 {
@@ -321,8 +384,15 @@ void TCanvelloMain::closeEvent(QCloseEvent* Event)
 {
     Event->ignore();
     GuardEvent(this, [&] {
-        // Every modified picture in turn; the first Cancel (or failed save) keeps everything open.
-        for (TBasicCVChild* child : Children()) {
+        // Every modified picture in turn; the first Cancel (or failed save) keeps everything open. A
+        // question runs an event loop in which other windows may close and be freed: those are
+        // passed over.
+        std::vector<QPointer<TBasicCVChild>> children;
+        for (TBasicCVChild* child : Children())
+            children.emplace_back(child);
+        for (const QPointer<TBasicCVChild>& child : children) {
+            if (!child)
+                continue;
             bool canClose = true;
             ChildCloseQuery(child, canClose);
             if (!canClose)

@@ -1,10 +1,12 @@
-// The main window's commands that work so far: New, Open, Save, Save As, Close, Close All, Exit and
-// Undo, and the enabling of the commands by the kind of the active child.
+// The main window's commands that work so far: New, Open, Save, Save As, Close, Close All, Exit, Undo
+// and Clear Clipboard, and the enabling of the commands by the kind of the active child and by the
+// clipboard.
 #include "shell/CVMain.h"
 
 #include "controls/RFPicPopupMenu.h"
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
+#include "shell/CVClipbrd.h"
 #include "shell/UIServices.h"
 
 #include <QAction>
@@ -12,6 +14,7 @@
 #include <QComboBox>
 #include <QMdiArea>
 #include <QMenu>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -40,8 +43,13 @@ bool TCanvelloMain::SavePicture(TCVPicChildWin* Child, bool AskName)
             return false;
         name = chosen;
     }
-    if (!Child->SaveToFile(name)) {
-        UIServices().MessageDlg(this, Format(SErrorSavingPicture, name), mtError, mbOK);
+    std::string reason;
+    if (!Child->SaveToFile(name, &reason)) {
+        // The file the user asked for, and why it could not be written on a line of its own.
+        std::string text = Format(SErrorSavingPicture, name);
+        if (!reason.empty())
+            text += "\n" + reason;
+        UIServices().MessageDlg(this, text, mtError, mbOK);
         return false;
     }
     FRecentFilesPopupMenu->AddFile(Child->FileName());
@@ -66,16 +74,25 @@ void TCanvelloMain::ActCloseChildExecute()
 
 void TCanvelloMain::ActCloseAllChildrenExecute()
 {
-    const QList<QMdiSubWindow*> windows = FMdiArea->subWindowList();
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        (*it)->close();
-        QCoreApplication::processEvents();
-    }
+    // A close question runs an event loop, in which other windows may close and be freed: each
+    // window is reached through a guarded pointer, and a freed one is passed over.
+    std::vector<QPointer<QMdiSubWindow>> windows;
+    for (QMdiSubWindow* w : FMdiArea->subWindowList())
+        windows.emplace_back(w);
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+        if (QMdiSubWindow* w = *it)
+            w->close();
 }
 
 void TCanvelloMain::ActFileExitExecute()
 {
     close();
+}
+
+void TCanvelloMain::ActClearClipboardExecute()
+{
+    if (CVClipboard)
+        CVClipboard->Clear();
 }
 
 void TCanvelloMain::ActUndoExecute()
@@ -99,8 +116,11 @@ void TCanvelloMain::SetCropEnabled(bool Value)
 
 void TCanvelloMain::UpdatePasteActions()
 {
-    // The clipboard commands come with the clipboard's own commands.
-    FClipboardHasPicture = false;
+    FClipboardHasPicture = CVClipboard && CVClipboard->HasPicture();
+    for (const char* name : {"ActPasteClever", "ActPasteAsNew", "ActClearClipboard"})
+        Action(name)->setEnabled(FClipboardHasPicture);
+    // Pasting into a picture needs one.
+    Action("ActPasteIntoPic")->setEnabled(FClipboardHasPicture && ActivePicChild());
 }
 
 void TCanvelloMain::UpdateActionsForChild(TBasicCVChild* Child)
@@ -115,6 +135,8 @@ void TCanvelloMain::UpdateActionsForChild(TBasicCVChild* Child)
         Action(name)->setEnabled(kind != 0);
     for (const char* name : {"ActPicSave", "ActPicSaveAs"})
         Action(name)->setEnabled(kind == ckPicture);
+    Action("ActPasteClever")->setEnabled(FClipboardHasPicture);
+    Action("ActPasteIntoPic")->setEnabled(FClipboardHasPicture && kind == ckPicture);
     if (FImageMenu) {
         FImageMenu->menuAction()->setVisible(kind == ckPicture);
         FColourMenu->menuAction()->setVisible(kind == ckPicture);

@@ -4,6 +4,9 @@
 
 #include <functional>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 using namespace picdbtest;
 
 namespace {
@@ -322,4 +325,111 @@ TEST(PicDBCacheFile, RandomlyDamagedFilesNeverReadOutsideThemselves)
         }
         DB.Close(true);
     }
+}
+
+namespace {
+
+// The peak memory of this process so far, in bytes.
+int64_t PeakMemory()
+{
+    struct rusage Usage {};
+    getrusage(RUSAGE_SELF, &Usage);
+    return int64_t(Usage.ru_maxrss) * 1024;
+}
+
+// The same JPEG with its first quantisation table stored under another number: the header still
+// reads, but the frame then asks for a table that was never defined and decoding fails.
+std::vector<uint8_t> WithMissingQuantTable(std::vector<uint8_t> J)
+{
+    for (size_t I = 2; I + 4 < J.size() && J[I] == 0xFF;) {
+        if (J[I + 1] == 0xDB) {
+            J[I + 4] = uint8_t((J[I + 4] & 0xF0) | 3);
+            return J;
+        }
+        I += 2 + (size_t(J[I + 2]) << 8 | J[I + 3]);
+    }
+    ADD_FAILURE() << "no quantisation table";
+    return J;
+}
+
+} // namespace
+
+TEST(PicDBCacheFile, AFileFarLargerThanItsRecordsNeedIsRefusedUnread)
+{
+    TCachedFolder C;
+    const TCacheWriter Valid = C.Valid();
+    // A few kilobytes of junk after the thumbnails are still read.
+    {
+        std::vector<uint8_t> Padded = Valid.Bytes;
+        Padded.resize(Padded.size() + 8000, 0x11);
+        WriteBytes(C.F.Cache(), Padded);
+        TTestDB DB;
+        DB.SetDirectory(C.F.Path);
+        EXPECT_TRUE(DB.Events.empty());
+        EXPECT_EQ(DB.GetDimensionsText(0), "1234 x 567") << "read from the cache";
+        DB.Close(true);
+    }
+    // The same file made 1.5 GB long (sparse, so cheap): refused before it is read, so the
+    // process never holds it; the folder is scanned instead and the cache written anew.
+    WriteBytes(C.F.Cache(), Valid.Bytes);
+    ASSERT_EQ(::truncate(C.F.Cache().c_str(), int64_t(1536) << 20), 0);
+    const int64_t PeakBefore = PeakMemory();
+    {
+        TTestDB DB;
+        DB.SetDirectory(C.F.Path);
+        EXPECT_EQ(DB.Events.front(), "start 2");
+        EXPECT_EQ(DB.GetDimensionsText(0), "40 x 30");
+        DB.Close(false);
+    }
+    EXPECT_LT(PeakMemory() - PeakBefore, int64_t(256) << 20);
+    struct stat St {};
+    ASSERT_EQ(::stat(C.F.Cache().c_str(), &St), 0);
+    EXPECT_LT(St.st_size, 100000);
+}
+
+TEST(PicDBCacheFile, AThumbnailThatDoesNotDecodeIsMadeAgainOnce)
+{
+    TCachedFolder C;
+    const std::vector<uint8_t> Broken = WithMissingQuantTable(C.Jpeg1);
+    {
+        // The damage is past the header: only decoding finds it.
+        int W = 0, H = 0;
+        ASSERT_TRUE(TJPEGImage::ReadHeaderSize(Broken.data(), Broken.size(), W, H));
+        TBitmap Out;
+        TJPEGImage J;
+        TBytesStream S(Broken.data(), int64_t(Broken.size()));
+        J.LoadFromStream(S);
+        EXPECT_THROW(J.AssignTo(Out), Exception);
+    }
+    TCacheWriter W;
+    W.Magic();
+    W.Int32(1);
+    W.Int32(2);
+    W.Record("one.jpg", C.Age1, 1234, 567, 0, int32_t(Broken.size()));
+    W.Record("two.jpg", C.Age2, 1234, 567, int32_t(Broken.size()), int32_t(C.Jpeg2.size()));
+    W.Append(Broken);
+    W.Append(C.Jpeg2);
+    WriteBytes(C.F.Cache(), W.Bytes);
+    {
+        TTestDB DB;
+        DB.SetDirectory(C.F.Path);
+        ASSERT_TRUE(DB.Events.empty()) << "the cache was read";
+        EXPECT_FALSE(DB.Modified());
+        const TBitmap* Cell = DB.DrawCell(0, false);
+        ASSERT_NE(Cell, nullptr);
+        // The picture's own thumbnail now: its true size, and a thumbnail of it in the cell.
+        EXPECT_EQ(DB.GetDimensionsText(0), "40 x 30");
+        EXPECT_EQ(DB.ThumbSize(0), (std::pair<int, int>{40, 30}));
+        EXPECT_TRUE(DB.Modified());
+        EXPECT_EQ(DB.GetDimensionsText(1), "1234 x 567") << "the other record stays as cached";
+        DB.Close(false);
+    }
+    // The cache was written with the new thumbnail: the next opening decodes it as it is.
+    TTestDB Again;
+    Again.SetDirectory(C.F.Path);
+    EXPECT_TRUE(Again.Events.empty());
+    ASSERT_NE(Again.DrawCell(0, true), nullptr);
+    EXPECT_FALSE(Again.Modified());
+    EXPECT_EQ(Again.GetDimensionsText(0), "40 x 30");
+    Again.Close(true);
 }

@@ -14,11 +14,16 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
+#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <future>
+#include <thread>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -530,9 +535,7 @@ TEST_F(RecentFiles, LoadingListsTheFilesThatStillExistAndRemakesChangedThumbnail
     ASSERT_TRUE(QFile::remove(QString::fromStdString(gone)));
 
     TThumbnailMenu m(file);
-    m.Menu.SetMaxFileList(2);
     ASSERT_TRUE(m.Menu.LoadFromFile());
-    // More files than MaxFileList: all of them are listed.
     ASSERT_EQ(Names(m.Menu), (std::vector<std::string>{waiting, same, changed}));
     EXPECT_TRUE(m.Menu.Items(0)->Bitmap().Empty());
     EXPECT_EQ(PixelOf(m.Menu.Items(1)->Bitmap(), 1, 1), clBlue) << "taken from the file";
@@ -541,6 +544,100 @@ TEST_F(RecentFiles, LoadingListsTheFilesThatStillExistAndRemakesChangedThumbnail
     ASSERT_TRUE(m.Menu.WaitForPreviews(10000));
     EXPECT_EQ(PixelOf(m.Menu.Items(0)->Bitmap(), 1, 1), clYellow);
     EXPECT_EQ(PixelOf(m.Menu.Items(2)->Bitmap(), 1, 1), clLime);
+}
+
+TEST_F(RecentFiles, OnlyTheRecordsThatAreListedHaveTheirThumbnailsRead)
+{
+    const std::string red = Picture("red.bmp", 16, 8, clRed);
+    const std::string blue = Picture("blue.bmp", 8, 16, clBlue);
+    const std::string green = Picture("green.bmp", 10, 10, clLime);
+    const std::string good = Path("good.rfp");
+    ASSERT_NO_FATAL_FAILURE(SaveThumbnails(good, {red, blue}));
+    const TBytes bytes = ReadAll(good);
+    const size_t thumb0 = size_t(Int32At(bytes, 24 + 256)), thumb1 = size_t(Int32At(bytes, 24 + 264 + 256));
+    const TBytes blueThumb(bytes.begin() + long(thumb0), bytes.begin() + long(thumb1));
+    const TBytes redThumb(bytes.begin() + long(thumb1), bytes.end());
+
+    // A gone file, blue, blue again, red, then thousands of records of one existing file: all but
+    // blue's and red's point at an image that does not decode (a BMP claiming 5000 pixels a side).
+    constexpr int32_t kExtra = 40000;
+    const int32_t count = 4 + kExtra;
+    const int64_t area = 24 + int64_t(count) * 264;
+    const int32_t blueAt = int32_t(area), redAt = int32_t(area + blueThumb.size());
+    const int32_t brokenAt = int32_t(redAt + redThumb.size());
+    TBytes file(bytes.begin(), bytes.begin() + 24);
+    PutInt32At(file, 20, count);
+    const auto record = [&](const std::string& Name, int32_t Offset, int32_t Age) {
+        TBytes r(264, 0);
+        r[0] = uint8_t(Name.size());
+        std::memcpy(r.data() + 1, Name.data(), Name.size());
+        PutInt32At(r, 256, Offset);
+        PutInt32At(r, 260, Age);
+        file.insert(file.end(), r.begin(), r.end());
+    };
+    record(Path("gone.bmp"), brokenAt, 0);
+    record(blue, blueAt, ::FileAge(blue));
+    record(blue, brokenAt, ::FileAge(blue));
+    record(red, redAt, ::FileAge(red));
+    for (int32_t i = 0; i < kExtra; ++i)
+        record(green, brokenAt, ::FileAge(green));
+    file.insert(file.end(), blueThumb.begin(), blueThumb.end());
+    file.insert(file.end(), redThumb.begin(), redThumb.end());
+    TBytes broken = redThumb;
+    PutInt32At(broken, 18, 5000);
+    PutInt32At(broken, 22, 5000);
+    file.insert(file.end(), broken.begin(), broken.end());
+    const std::string path = Path("Canvello.rfp");
+    WriteAll(path, file);
+
+    {
+        // Two kept: green's records are checked but their thumbnails never read.
+        TThumbnailMenu m(path);
+        m.Menu.SetMaxFileList(2);
+        ASSERT_TRUE(m.Menu.LoadFromFile());
+        ASSERT_EQ(Names(m.Menu), (std::vector<std::string>{blue, red}));
+        EXPECT_EQ(PixelOf(m.Menu.Items(0)->Bitmap(), 1, 1), clBlue);
+        EXPECT_EQ(PixelOf(m.Menu.Items(1)->Bitmap(), 1, 1), clRed);
+        EXPECT_EQ(m.Menu.PreviewsRunning(), 0);
+    }
+    {
+        // Five kept: green is listed, so its thumbnail is read, and it is damaged.
+        TThumbnailMenu m(path);
+        EXPECT_FALSE(m.Menu.LoadFromFile());
+        EXPECT_EQ(m.Menu.Count(), 0);
+    }
+    {
+        // A record after the kept ones that points outside the file still makes it damaged.
+        PutInt32At(file, 24 + size_t(count - 1) * 264 + 256, int32_t(file.size()));
+        WriteAll(path, file);
+        TThumbnailMenu m(path);
+        m.Menu.SetMaxFileList(2);
+        EXPECT_FALSE(m.Menu.LoadFromFile());
+        EXPECT_EQ(m.Menu.Count(), 0);
+    }
+}
+
+TEST_F(RecentFiles, AFifoNamedLikeTheThumbnailFileListsNothingAtOnce)
+{
+    const std::string path = Path("Canvello.rfp");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    auto menu = std::make_shared<TRecentFilesPicPopupMenu>();
+    menu->SetFileHeaderName("Canvello RFP");
+    menu->FileNamePath = path;
+    // On a thread of its own, so that a reader stuck on the FIFO cannot hang the test.
+    std::promise<bool> done;
+    std::future<bool> result = done.get_future();
+    std::thread reader([menu, &done] { done.set_value(menu->LoadFromFile()); });
+    if (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        ADD_FAILURE() << "loading blocks on a FIFO";
+        // A writer that comes and goes sets the stuck reader free.
+        const int fd = ::open(path.c_str(), O_WRONLY);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    reader.join();
+    EXPECT_FALSE(result.get());
+    EXPECT_EQ(menu->Count(), 0);
 }
 
 TEST_F(RecentFiles, SavingGoesToTheDataFolderAndFailsCleanly)

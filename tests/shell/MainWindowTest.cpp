@@ -1,12 +1,16 @@
 // The main window with scripted message boxes and file dialogs: new-picture numbering, opening files
-// (already open, damaged, dropped, from the command line), the status bar, the close question of
-// one picture and of the whole frame, and saving.
+// (already open, damaged, dropped, from the command line), the status bar and its automatic hints,
+// the close question of one picture and of the whole frame (windows closed meanwhile), saving and its
+// error messages, the clipboard's notices and the recent-files thumbnail file.
 #include "shell/CVMain.h"
+
+#include "ClipboardTestSupport.h"
 
 #include "controls/RFPicPopupMenu.h"
 #include "controls/XStatusbar.h"
 #include "image/XBitmap.h"
 #include "globals/CVGlobal.h"
+#include "shell/CVClipbrd.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
 
@@ -16,7 +20,16 @@
 #include <QDropEvent>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QEnterEvent>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -75,6 +88,21 @@ protected:
         return m;
     }
     std::string Panel(int I) const { return Main->MainStatusBar()->Panels(I)->Text(); }
+    static std::vector<std::string> Lines(const std::string& Text)
+    {
+        std::vector<std::string> lines;
+        size_t start = 0;
+        for (size_t nl; (nl = Text.find('\n', start)) != std::string::npos; start = nl + 1)
+            lines.push_back(Text.substr(start, nl - start));
+        lines.push_back(Text.substr(start));
+        return lines;
+    }
+    // The picture of panel 0 as drawn now.
+    QImage PanelZeroImage() const
+    {
+        TXStatusBar* bar = Main->MainStatusBar();
+        return bar->grab(bar->PanelRect(0)).toImage();
+    }
 
     QTemporaryDir Dir;
     TFakeUIServices UI;
@@ -119,7 +147,11 @@ TEST_F(MainWindow, ADamagedFileShowsItsErrorAndLeavesTheRecentList)
     std::ofstream(bad) << "\xFF\xD8 broken";
     Main->RecentFilesPopupMenu()->AddFile(bad);
     EXPECT_FALSE(Main->OpenPictureFile(bad));
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Invalid Picture format in " + bad});
+    ASSERT_EQ(UI.Messages.size(), 1u);
+    const std::vector<std::string> lines = Lines(UI.Messages[0].Text);
+    ASSERT_EQ(lines.size(), 2u) << UI.Messages[0].Text;
+    EXPECT_EQ(lines[0], "Invalid Picture format in " + bad);
+    EXPECT_FALSE(lines[1].empty());
     EXPECT_EQ(UI.Messages[0].Type, mtError);
     EXPECT_EQ(Main->RecentFilesPopupMenu()->IndexOfFile(bad), -1);
     EXPECT_TRUE(Titles().empty());
@@ -195,7 +227,7 @@ TEST_F(MainWindow, CloseQuestionAnswers)
     pic->close();
     Settle();
     ASSERT_EQ(Titles().size(), 1u);
-    EXPECT_EQ(Messages().back(), "Error Saving Picture " + unwritable);
+    EXPECT_EQ(Lines(Messages().back()).front(), "Error Saving Picture " + unwritable);
     EXPECT_TRUE(pic->Modified());
 
     // Yes with a save that works closes it.
@@ -222,7 +254,8 @@ TEST_F(MainWindow, FailedSaveOfAFileKeepsTheWindowAndReports)
     Main->ActivePicChild()->Changed(pcPixels, true);
     other.remove(); // the folder is gone: the save cannot work
     Main->Action("ActPicSave")->trigger();
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Error Saving Picture " + path});
+    ASSERT_EQ(UI.Messages.size(), 1u);
+    EXPECT_EQ(Lines(Messages()[0]).front(), "Error Saving Picture " + path);
     UI.Answers = {mrYes};
     Main->ActivePicChild()->close();
     Settle();
@@ -276,6 +309,253 @@ TEST_F(MainWindow, ChildClientSizeIsTheAreaInsideTheFrame)
     ASSERT_NE(win, nullptr);
     EXPECT_LE(win->geometry().right() + 1, w);
     EXPECT_LE(win->geometry().bottom() + 1, h);
+}
+
+// ---- Automatic hints -------------------------------------------------------------------------------
+
+TEST_F(MainWindow, TheHintOfTheButtonUnderTheMouseShowsInPanelZeroAndGoes)
+{
+    const QImage plain = PanelZeroImage();
+    auto* bar = Main->findChild<QToolBar*>("FileToolBar");
+    ASSERT_NE(bar, nullptr);
+    QWidget* button = bar->widgetForAction(Main->Action("ActNewPic"));
+    ASSERT_NE(button, nullptr);
+    QEnterEvent enter(QPointF(3, 3), QPointF(3, 3), button->mapToGlobal(QPointF(3, 3)));
+    QCoreApplication::sendEvent(button, &enter);
+    EXPECT_EQ(Panel(0), "Create a new file");
+    EXPECT_NE(PanelZeroImage(), plain); // drawn, not only kept
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(button, &leave);
+    EXPECT_EQ(Panel(0), "");
+    EXPECT_EQ(PanelZeroImage(), plain);
+}
+
+TEST_F(MainWindow, TheHintOfTheMenuItemUnderTheMouseShowsInPanelZeroAndGoes)
+{
+    QMenu* file = nullptr;
+    for (QAction* a : Main->menuBar()->actions())
+        if (a->text() == "&File")
+            file = a->menu();
+    ASSERT_NE(file, nullptr);
+    file->popup(Main->mapToGlobal(QPoint(10, 30)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    QTest::mouseMove(file, file->actionGeometry(Main->Action("ActOpenPic")).center());
+    EXPECT_EQ(Panel(0), "Open a file");
+    file->hide();
+    EXPECT_EQ(Panel(0), "");
+    // A status tip from anywhere in the frame, and the empty one that follows.
+    QStatusTipEvent tip("Undo last action");
+    QCoreApplication::sendEvent(Main->MdiArea(), &tip);
+    EXPECT_EQ(Panel(0), "Undo last action");
+    QStatusTipEvent none("");
+    QCoreApplication::sendEvent(Main->MdiArea(), &none);
+    EXPECT_EQ(Panel(0), "");
+}
+
+// ---- The clipboard's notices -----------------------------------------------------------------------
+
+TEST_F(MainWindow, AClipboardChangeReachesTheFrameAndThePasteCommandsFollowIt)
+{
+    TMemorySystemClipboard system;
+    TCVClipboard clipboard(system);
+    struct TInstalled {
+        TCVClipboard* Saved;
+        std::unique_ptr<TCanvelloMain>& Main;
+        ~TInstalled()
+        {
+            Main.reset(); // the frame listens to this clipboard: it goes first
+            CVClipboard = Saved;
+        }
+    } installed{CVClipboard, Main};
+    CVClipboard = &clipboard;
+    Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
+    Main->show();
+    const auto enabled = [&] {
+        std::vector<bool> e;
+        for (const char* name : {"ActPasteIntoPic", "ActPasteAsNew", "ActPasteClever", "ActClearClipboard"})
+            e.push_back(Main->Action(name)->isEnabled());
+        return e;
+    };
+    const std::vector<bool> none = {false, false, false, false}, noPicture = {false, true, true, true},
+                            all = {true, true, true, true};
+    EXPECT_EQ(enabled(), none);
+    EXPECT_FALSE(Main->ClipboardHasPicture());
+
+    clipboard.CopyBitmapNoTag(clipboard_test::Picture(4, 4, 0x336699).get());
+    EXPECT_TRUE(Main->ClipboardHasPicture());
+    EXPECT_EQ(enabled(), noPicture); // nothing to paste into yet
+    ASSERT_TRUE(Main->NewPicture(20, 20, clWhite));
+    EXPECT_EQ(enabled(), all);
+
+    // Another program's text is no picture; its picture is.
+    auto text = std::make_unique<QMimeData>();
+    text->setText("words");
+    system.SetMimeData(std::move(text));
+    EXPECT_EQ(enabled(), none);
+    auto image = std::make_unique<QMimeData>();
+    QImage picture(5, 5, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    image->setImageData(picture);
+    system.SetMimeData(std::move(image));
+    EXPECT_EQ(enabled(), all);
+
+    // Clear Clipboard empties it, and the commands follow the notice of that too.
+    Main->Action("ActClearClipboard")->trigger();
+    EXPECT_FALSE(clipboard.HasPicture());
+    EXPECT_EQ(enabled(), none);
+
+    // The last window gone: pasting into a picture stays off.
+    clipboard.CopyBitmapNoTag(clipboard_test::Picture(4, 4, 0x336699).get());
+    CloseAndSettle(Main->MdiArea()->subWindowList().front());
+    EXPECT_EQ(enabled(), noPicture);
+}
+
+// ---- The recent-files thumbnail file ---------------------------------------------------------------
+
+TEST_F(MainWindow, RecentFilesAreKeptInTheProgramsOwnThumbnailFile)
+{
+    TRecentFilesPicPopupMenu* menu = Main->RecentFilesPopupMenu();
+    EXPECT_EQ(menu->FileHeaderName(), "Canvello RFP");
+    EXPECT_TRUE(menu->DoubleBuffered);
+    const std::string rfp = Dir.filePath("Canvello.rfp").toStdString();
+    EXPECT_EQ(menu->FileNamePath, rfp);
+
+    const std::string a = Picture("recent.bmp", 40, 30);
+    ASSERT_TRUE(Main->OpenPictureFile(a));
+    ASSERT_TRUE(menu->WaitForPreviews(10000));
+    EXPECT_TRUE(Main->close());
+    QFile file(QString::fromStdString(rfp));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray head = file.read(16);
+    ASSERT_EQ(head.size(), 16);
+    EXPECT_EQ(int(head[0]), 12);
+    EXPECT_EQ(head.mid(1, 12), QByteArray("Canvello RFP"));
+    file.close();
+
+    // The next frame reads it back.
+    Main = std::make_unique<TCanvelloMain>(nullptr, rfp);
+    ASSERT_EQ(Main->RecentFilesPopupMenu()->Count(), 1);
+    EXPECT_EQ(Main->RecentFilesPopupMenu()->GetFileName(0), a);
+
+    // A thumbnail file of another header is not the frame's: nothing is read from it.
+    Main.reset();
+    {
+        TRecentFilesPicPopupMenu other;
+        other.FileNamePath = rfp;
+        other.AddFile(a);
+        ASSERT_TRUE(other.WaitForPreviews(10000));
+        ASSERT_TRUE(other.SaveToFile());
+    }
+    Main = std::make_unique<TCanvelloMain>(nullptr, rfp);
+    EXPECT_EQ(Main->RecentFilesPopupMenu()->Count(), 0);
+}
+
+// ---- Windows closed while a question is up -------------------------------------------------------
+
+TEST_F(MainWindow, CloseAllPassesOverAWindowClosedDuringTheQuestion)
+{
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(Main->NewPicture(10, 10, clWhite));
+    const QList<QMdiSubWindow*> windows = Main->MdiArea()->subWindowList();
+    static_cast<TCVPicChildWin*>(windows[2])->Changed(pcPixels, true);
+    QPointer<QMdiSubWindow> second = windows[1];
+    // While the question about #3 is up, #2 is closed and freed (as a nested event loop would).
+    UI.OnMessage = [&](const TFakeUIServices::TMessage&) {
+        if (second) {
+            second->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    };
+    UI.Answers = {mrNo};
+    Main->Action("ActCloseAllChildren")->trigger();
+    EXPECT_TRUE(second.isNull());
+    Settle();
+    EXPECT_TRUE(Titles().empty());
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Save changes to New Picture #3 ?"});
+    EXPECT_FALSE(Main->Action("ActCloseAllChildren")->isEnabled());
+    EXPECT_EQ(Main->NewPictureCount(), 0);
+}
+
+TEST_F(MainWindow, ClosingTheFramePassesOverAWindowClosedDuringTheQuestion)
+{
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(Main->NewPicture(10, 10, clWhite));
+        Main->ActivePicChild()->Changed(pcPixels, true);
+    }
+    QPointer<QMdiSubWindow> second = Main->MdiArea()->subWindowList()[1];
+    bool once = false;
+    UI.OnMessage = [&](const TFakeUIServices::TMessage&) {
+        if (!once && second) {
+            once = true;
+            second->close(); // asks about itself (answered No), then goes
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    };
+    UI.Answers = {mrNo, mrNo, mrNo};
+    EXPECT_TRUE(Main->close());
+    EXPECT_TRUE(second.isNull());
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"Save changes to New Picture #1 ?", "Save changes to New Picture #2 ?",
+                                                    "Save changes to New Picture #3 ?"}));
+}
+
+// ---- Save and load errors ---------------------------------------------------------------------------
+
+TEST_F(MainWindow, ASaveErrorNamesTheUsersFileAndGivesTheReason)
+{
+    const std::string plainFile = Picture("plain.bmp");
+    const struct {
+        std::string Name;
+        std::string Reason; // a part of the second line
+    } cases[] = {
+        {Dir.filePath("missing/pic.bmp").toStdString(), "No such file or directory"},
+        {plainFile + "/pic.bmp", "Not a directory"}, // the folder is a regular file
+        {Dir.filePath("pic.xyz").toStdString(), "XYZ"},
+    };
+    ASSERT_TRUE(Main->NewPicture(12, 12, clWhite));
+    TCVPicChildWin* pic = Main->ActivePicChild();
+    pic->Changed(pcPixels, true);
+    for (const auto& c : cases) {
+        UI.Messages.clear();
+        UI.SaveResults = {c.Name};
+        EXPECT_FALSE(Main->SavePicture(pic, true));
+        ASSERT_EQ(UI.Messages.size(), 1u) << c.Name;
+        EXPECT_EQ(UI.Messages[0].Type, mtError);
+        const std::vector<std::string> lines = Lines(UI.Messages[0].Text);
+        ASSERT_EQ(lines.size(), 2u) << UI.Messages[0].Text;
+        EXPECT_EQ(lines[0], "Error Saving Picture " + c.Name);
+        EXPECT_NE(lines[1].find(c.Reason), std::string::npos) << lines[1];
+        // Never the hidden file a save writes first.
+        EXPECT_EQ(lines[1].find("/.pic."), std::string::npos) << lines[1];
+        // Still a failure: the window keeps its name and its changes.
+        EXPECT_TRUE(pic->Modified());
+        EXPECT_EQ(pic->FileName(), "");
+        EXPECT_EQ(pic->DisplayName(), "New Picture #1");
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(c.Name)));
+    }
+    EXPECT_EQ(Titles().size(), 1u);
+}
+
+TEST_F(MainWindow, ALoadErrorGivesTheReasonOnASecondLine)
+{
+    const std::string empty = Dir.filePath("empty.bmp").toStdString();
+    std::ofstream(empty).flush();
+    const std::string truncated = Dir.filePath("short.bmp").toStdString();
+    {
+        const std::string whole = Picture("whole.bmp", 50, 50);
+        QFile in(QString::fromStdString(whole));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        std::ofstream(truncated, std::ios::binary) << in.read(80).toStdString();
+    }
+    for (const std::string& name : {empty, truncated}) {
+        UI.Messages.clear();
+        EXPECT_FALSE(Main->OpenPictureFile(name));
+        ASSERT_EQ(UI.Messages.size(), 1u) << name;
+        const std::vector<std::string> lines = Lines(UI.Messages[0].Text);
+        ASSERT_EQ(lines.size(), 2u) << UI.Messages[0].Text;
+        EXPECT_EQ(lines[0], "Invalid Picture format in " + name);
+        EXPECT_FALSE(lines[1].empty());
+    }
+    EXPECT_TRUE(Titles().empty());
 }
 
 } // namespace
