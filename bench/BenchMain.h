@@ -54,7 +54,7 @@ inline int TimeNamedOperation(const std::map<std::string, std::function<void()>>
         std::fprintf(stderr, "unknown operation or missing output: %s\n", Op.c_str());
         return 2;
     }
-    std::printf("%.1f\n", BestMilliseconds(Repeat, It->second));
+    std::printf("%.3f\n", BestMilliseconds(Repeat, It->second));
     return 0;
 }
 

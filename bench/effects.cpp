@@ -114,7 +114,7 @@ int TimeOperation(int Argc, char** Argv)
     TEffectsBitmap source, work;
     source.LoadPictureFromFile(input, false);
     source.SetPixelFormat(pf24bit);
-    std::printf("%.1f\n", BestMilliseconds(repeat, [&] { work.Assign(&source); }, [&] { it->Run(work); }));
+    std::printf("%.3f\n", BestMilliseconds(repeat, [&] { work.Assign(&source); }, [&] { it->Run(work); }));
     return 0;
 }
 

@@ -126,7 +126,7 @@ int TimeOperation(int Argc, char** Argv)
         return 2;
     }
     std::fprintf(stderr, "%d pictures\n", Count);
-    std::printf("%.1f\n", Ms);
+    std::printf("%.3f\n", Ms);
     return 0;
 }
 

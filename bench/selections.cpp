@@ -207,7 +207,7 @@ int TimeOperation(int Argc, char** Argv)
         std::fprintf(stderr, "unknown operation: %s\n", op.c_str());
         return 2;
     }
-    std::printf("%.1f\n", best);
+    std::printf("%.3f\n", best);
     return 0;
 }
 

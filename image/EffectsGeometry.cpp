@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -75,6 +76,63 @@ void RotateInto(TBitmap& Source, TBitmap& Dest, const TRotation& R, TRGBTriple B
             }
         }
     }, Step);
+}
+
+// ---- Nearest-neighbour resize --------------------------------------------------------------------
+
+// The source columns of a resize when they form an even progression First, First + Step, ...
+// (every reduction by a whole factor, and a copy); Step 0 means they do not.
+struct TColumnPattern {
+    int First = 0, Step = 0;
+};
+
+TColumnPattern ColumnPatternOf(const std::vector<int>& Columns)
+{
+    const int step = Columns.size() > 1 ? Columns[1] - Columns[0] : 1;
+    if (step < 1)
+        return {};
+    for (size_t x = 1; x < Columns.size(); ++x)
+        if (Columns[x] - Columns[x - 1] != step)
+            return {};
+    return {Columns[0], step};
+}
+
+// Pixel To = pixel From through a 4-byte move, which also writes the byte after To and reads the byte
+// after From: both must lie in the same row (To's is written again by the next pixel).
+inline void MovePixelWide(uint8_t* To, const uint8_t* From)
+{
+    uint32_t v;
+    std::memcpy(&v, From, 4);
+    std::memcpy(To, &v, 4);
+}
+
+// One destination row of NewWidth pixels from source row From (W pixels) through Columns.
+void ResizeRow(const TRGBTriple* From, int W, const std::vector<int>& Columns, const TColumnPattern& Pattern,
+               TRGBTriple* To, int NewWidth)
+{
+    const uint8_t* from = reinterpret_cast<const uint8_t*>(From);
+    uint8_t* to = reinterpret_cast<uint8_t*>(To);
+    if (Pattern.Step == 1) {
+        std::memcpy(to, from + size_t(Pattern.First) * 3, size_t(NewWidth) * 3);
+        return;
+    }
+    const int last = NewWidth - 1;
+    if (Pattern.Step > 1) {
+        // Every pixel but the last has a sampled neighbour after it in the same row.
+        const size_t stride = size_t(Pattern.Step) * 3;
+        const uint8_t* s = from + size_t(Pattern.First) * 3;
+        for (int x = 0; x < last; ++x, s += stride)
+            MovePixelWide(to + 3 * x, s);
+    } else {
+        for (int x = 0; x < last; ++x) {
+            const int c = Columns[x];
+            if (c < W - 1)
+                MovePixelWide(to + 3 * x, from + size_t(c) * 3);
+            else
+                To[x] = From[c];
+        }
+    }
+    To[last] = From[Columns[last]];
 }
 
 // ---- Resampling -----------------------------------------------------------------------------------
@@ -394,14 +452,18 @@ void TEffectsBitmap::Resize(int NewWidth, int NewHeight)
         std::vector<int> columns(NewWidth);
         for (int x = 0; x < NewWidth; ++x)
             columns[x] = std::min(W - 1, static_cast<int>(x / xs));
+        const TColumnPattern pattern = ColumnPatternOf(columns);
         const std::vector<TRGBTriple*> src = RowTable(*this), dst = RowTable(dest);
         TProgressScope progress(*this, NewHeight);
         ParallelRows(NewHeight, 16, NewWidth, [&](int b, int e) {
+            int previous = -1;
             for (int y = b; y < e; ++y) {
-                const TRGBTriple* from = src[std::min(H - 1, static_cast<int>(y / ys))];
-                TRGBTriple* to = dst[y];
-                for (int x = 0; x < NewWidth; ++x)
-                    to[x] = from[columns[x]];
+                const int row = std::min(H - 1, static_cast<int>(y / ys));
+                if (row == previous) // enlarging: the row above is the same
+                    std::memcpy(dst[y], dst[y - 1], size_t(NewWidth) * 3);
+                else
+                    ResizeRow(src[row], W, columns, pattern, dst[y], NewWidth);
+                previous = row;
             }
         }, [&] { progress.Step(); });
         AdoptPixels(*this, dest);

@@ -381,6 +381,27 @@ TEST(Geometry, ResizeMatchesNearestNeighbourRule)
     }
 }
 
+// Whole-factor reductions, same-width copies and enlargements take faster row paths; each must give
+// the rule's pixels, the last column of a row and the last row of the picture included.
+TEST(Geometry, ResizeByWholeFactorsMatchesTheRule)
+{
+    struct TCase {
+        int W, H, NewW, NewH;
+    };
+    const TCase cases[] = {
+        {6000 / 50, 40, 60, 20}, {121, 9, 60, 4}, {4, 4, 2, 2},  {9, 9, 3, 3},  {301, 7, 100, 7},
+        {5, 3, 5, 1},            {7, 5, 7, 10},   {3, 2, 6, 4},  {3, 2, 9, 7},  {2, 1, 1, 1},
+        {1, 3, 4, 3},            {33, 5, 8, 5},   {8, 1, 3, 1},  {5, 5, 13, 2},
+    };
+    TRng rng(77);
+    for (const TCase& c : cases) {
+        auto pic = RandomPicture(rng, c.W, c.H);
+        auto expected = LiteralResize(*pic, c.NewW, c.NewH);
+        pic->Resize(c.NewW, c.NewH);
+        EXPECT_TRUE(SamePixels(*pic, *expected)) << c.W << " x " << c.H << " to " << c.NewW << " x " << c.NewH;
+    }
+}
+
 TEST(Geometry, ResizeFixedCases)
 {
     TRng rng(8);
