@@ -505,6 +505,9 @@ void TCanvelloMain::CreateActions()
             w->showMinimized();
     });
     on("ActClearClipboard", &TCanvelloMain::ActClearClipboardExecute);
+    on("ActPasteIntoPic", &TCanvelloMain::ActPasteIntoPicExecute);
+    on("ActPasteAsNew", &TCanvelloMain::ActPasteAsNewExecute);
+    on("ActPasteClever", &TCanvelloMain::ActPasteCleverExecute);
     for (const auto& a : windowActs)
         FActions[a[0]]->setEnabled(true);
 }

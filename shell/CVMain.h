@@ -132,6 +132,10 @@ private:
     void ActFileExitExecute();
     void ActUndoExecute();
     void ActClearClipboardExecute();
+    void ActPasteIntoPicExecute();
+    void ActPasteAsNewExecute();
+    void ActPasteCleverExecute();
+    bool PasteAsNewPicture(TBitmap* Bitmap, TColor Tag);
     void ZoomComboSelect(int Index);
 
     QMdiArea* FMdiArea = nullptr;

@@ -4,6 +4,7 @@
 #include "shell/CVMain.h"
 
 #include "controls/RFPicPopupMenu.h"
+#include "image/BitmapUtils.h"
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
 #include "shell/CVClipbrd.h"
@@ -93,6 +94,48 @@ void TCanvelloMain::ActClearClipboardExecute()
 {
     if (CVClipboard)
         CVClipboard->Clear();
+}
+
+void TCanvelloMain::ActPasteIntoPicExecute()
+{
+    // The pasted picture becomes a floating selection at the visible rectangle's top left.
+    TCVPicChildWin* pic = ActivePicChild();
+    if (!pic || !CVClipboard || !CVClipboard->HasPicture())
+        return;
+    TBitmap bitmap;
+    TColor tag = -1;
+    CVClipboard->PasteBitmap(&bitmap, tag);
+    pic->PasteBitmap(&bitmap, tag);
+}
+
+void TCanvelloMain::ActPasteAsNewExecute()
+{
+    if (!CVClipboard || !CVClipboard->HasPicture()) {
+        UIServices().MessageDlg(this, "There is not a bitmap on the Clipboard", mtInformation, mbOK);
+        return;
+    }
+    TBitmap bitmap;
+    TColor tag = -1;
+    CVClipboard->PasteBitmap(&bitmap, tag);
+    PasteAsNewPicture(&bitmap, tag);
+}
+
+void TCanvelloMain::ActPasteCleverExecute()
+{
+    if (ActivePicChild())
+        ActPasteIntoPicExecute();
+    else
+        ActPasteAsNewExecute();
+}
+
+bool TCanvelloMain::PasteAsNewPicture(TBitmap* Bitmap, TColor Tag)
+{
+    if (!Bitmap)
+        return false;
+    // A transparent colour of the clipboard item shows as the current background in a new picture.
+    if (Tag >= 0)
+        ReplaceBitmapColour(*Bitmap, Tag, BackgroundColour, 0);
+    return NewPictureFromBitmap(Bitmap);
 }
 
 void TCanvelloMain::ActUndoExecute()

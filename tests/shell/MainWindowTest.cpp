@@ -13,6 +13,7 @@
 #include "shell/CVClipbrd.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
+#include "globals/CVToolVars.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -408,6 +409,44 @@ TEST_F(MainWindow, AClipboardChangeReachesTheFrameAndThePasteCommandsFollowIt)
     clipboard.CopyBitmapNoTag(clipboard_test::Picture(4, 4, 0x336699).get());
     CloseAndSettle(Main->MdiArea()->subWindowList().front());
     EXPECT_EQ(enabled(), noPicture);
+}
+
+TEST_F(MainWindow, PasteCommandsMakeANewPictureOrAFloatingSelection)
+{
+    TMemorySystemClipboard system;
+    TCVClipboard clipboard(system);
+    struct TInstalled {
+        TCVClipboard* Saved;
+        std::unique_ptr<TCanvelloMain>& Main;
+        TColor Background;
+        ~TInstalled()
+        {
+            Main.reset();
+            CVClipboard = Saved;
+            BackgroundColour = Background;
+        }
+    } installed{CVClipboard, Main, BackgroundColour};
+    CVClipboard = &clipboard;
+    Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
+    Main->show();
+
+    // An item whose tag is white: its white pixels take the background colour in the new picture.
+    auto item = clipboard_test::Picture(6, 4, 0x336699);
+    item->Canvas().SetPixel(0, 0, clWhite);
+    clipboard.CopyBitmap(item.get(), clWhite);
+    BackgroundColour = 0x00FF00;
+    Main->Action("ActPasteClever")->trigger(); // no picture window: as a new picture
+    TCVPicChildWin* pic = Main->ActivePicChild();
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(pic->Picture().Width(), 6);
+    EXPECT_EQ(pic->Picture().Height(), 4);
+    EXPECT_EQ(pic->Picture().Canvas().Pixels(0, 0), TColor(0x00FF00));
+    EXPECT_EQ(pic->Picture().Canvas().Pixels(1, 0), TColor(0x336699));
+
+    // With a picture window active the same command pastes into it as a floating selection.
+    Main->Action("ActPasteClever")->trigger();
+    EXPECT_EQ(Main->MdiArea()->subWindowList().size(), 1);
+    ASSERT_NE(pic->Selection(), nullptr);
 }
 
 // ---- The recent-files thumbnail file ---------------------------------------------------------------
