@@ -16,6 +16,10 @@ namespace {
 // fixed sizes, sub-block chains and stopping points), so that the frames it measures are the
 // frames the reader decodes.
 constexpr int64_t kMaxFuzzPixels = int64_t(1) << 20;
+// Every frame is decoded into its own buffer and encoded again, so thousands of frames of a few
+// bytes each, each as large as the screen, are as slow as one huge frame: their areas together are
+// capped as well.
+constexpr int64_t kMaxFuzzTotalPixels = 4 * kMaxFuzzPixels;
 
 // The bytes of the input as the reader consumes them; reading past the end stops the walk where
 // the reader would fail.
@@ -119,6 +123,7 @@ bool TooLarge(const uint8_t* Data, size_t Size)
     if (Packed & 0x80)
         C.P += 3u * (2u << (Packed & 7));
     // Frames: their extensions, then an image descriptor; zero bytes between frames are skipped.
+    int64_t TotalPixels = 0;
     while (!C.AtEnd()) {
         const uint8_t B = C.At(0);
         if (B == 0) {
@@ -137,6 +142,9 @@ bool TooLarge(const uint8_t* Data, size_t Size)
             ScreenW = std::max(ScreenW, C.Word(1) + W);
             ScreenH = std::max(ScreenH, C.Word(3) + H);
             if (ScreenW * ScreenH > kMaxFuzzPixels)
+                return true;
+            TotalPixels += W * H;
+            if (TotalPixels > kMaxFuzzTotalPixels)
                 return true;
             const uint8_t Local = C.At(9);
             C.P += 10;

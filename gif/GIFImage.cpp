@@ -54,6 +54,11 @@ const bool GIFFormatRegistered = (RegisterGIFFormat(), true);
 
 void TGIFImageList::LoadFromStream(TStream& Stream)
 {
+    // Every frame holds its own pixels, so a small hostile file of many screen-sized frames (a frame
+    // without data still takes the screen's size) could ask for gigabytes: the frames together are held
+    // to what one picture may have at most.
+    constexpr int64_t kMaxTotalPixels = kMaxPicturePixels;
+    int64_t Total = 0;
     for (;;) {
         uint8_t B;
         if (!TryReadByte(Stream, B))
@@ -69,6 +74,10 @@ void TGIFImageList::LoadFromStream(TStream& Stream)
         }
         auto Frame = std::make_unique<TGIFSubImage>(FImage);
         Frame->LoadFromStream(Stream);
+        Total += int64_t(Frame->Width()) * Frame->Height();
+        if (Total > kMaxTotalPixels)
+            GIFError(Format("The frames of this GIF hold more than %d million pixels",
+                            static_cast<int>(kMaxTotalPixels / 1000000)));
         TGIFSubImage* Loaded = Frame.release();
         Add(Loaded);
         if (FImage) {

@@ -145,7 +145,7 @@ TGIFPainter::TGIFPainter(TGIFImage* AImage, TCanvas* ACanvas, const TRect& ARect
     if (Options & DrawClearFirst)
         Disposals |= 1u << dmBackground;
     const int W = Rect.Width(), H = Rect.Height();
-    const TRect Clip(0, 0, W, H);
+    const TRect Clip{0, 0, W, H};
     if ((Disposals & (1u << dmBackground)) && (Options & DrawTransparent)) {
         Background = std::make_unique<TBitmap>(W, H, pf24bit);
         Background->Canvas().CopyRect(Clip, *Canvas, Rect);
@@ -551,7 +551,7 @@ void TGIFPainter::PaintDisposed(TGIFSubImage& F)
         return;
     }
     const bool ClearFirst = (Options & DrawClearFirst) && ActiveImage == 0;
-    const TRect Clip(0, 0, BackupBuffer->Width(), BackupBuffer->Height());
+    const TRect Clip{0, 0, BackupBuffer->Width(), BackupBuffer->Height()};
     TBitmap* Target = nullptr;
     TRect R = Clip;
     switch (Disposal) {
@@ -585,7 +585,7 @@ void TGIFPainter::PaintDisposed(TGIFSubImage& F)
 
 void TGIFPainter::RestoreBackground(TGIFSubImage& F, TBitmap& Target)
 {
-    const TRect Clip(0, 0, Target.Width(), Target.Height());
+    const TRect Clip{0, 0, Target.Width(), Target.Height()};
     TCanvas& C = Target.Canvas();
     const auto Restore = [&](const TRect& Area) {
         if ((Options & DrawTransparent) && Background) {

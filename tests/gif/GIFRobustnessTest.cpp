@@ -126,3 +126,17 @@ TEST(GIFRobustness, SpoiledBytes)
         }
     }
 }
+
+// A small file of many frames without data: each takes the 1024 x 1024 screen, so together they would
+// need gigabytes; the load is refused once the frames pass the limit, long before that.
+TEST(GIFRobustness, ManyEmptyScreenSizedFramesAreRefused)
+{
+    Bytes Data = {'G', 'I', 'F', '8', '9', 'a', 0x00, 0x04, 0x00, 0x04, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
+    const Bytes Frame = {0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x02, 0x00};
+    for (int i = 0; i < 300; ++i)
+        Data.insert(Data.end(), Frame.begin(), Frame.end());
+    Data.push_back(0x3B);
+    TGIFImage Image;
+    TBytesStream S(Data.data(), static_cast<int64_t>(Data.size()));
+    EXPECT_THROW(Image.LoadFromStream(S), GIFException);
+}
