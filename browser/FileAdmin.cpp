@@ -1,0 +1,359 @@
+// File operations over POSIX calls and QFile. Copies are streamed into a temporary file beside the
+// destination and put in place by a rename that refuses to replace; only after the user agreed is an
+// existing file replaced, and then by one atomic rename.
+#include "browser/FileAdmin.h"
+
+#include "globals/UIServicesIntf.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QString>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kChunk = 1 << 20;
+
+std::string JoinPath(const std::string& Dir, const std::string& Name)
+{
+    if (Dir.empty() || Dir.back() == '/')
+        return Dir + Name;
+    if (Dir.back() == '\\')
+        return Dir.substr(0, Dir.size() - 1) + "/" + Name;
+    return Dir + "/" + Name;
+}
+
+std::string FolderOf(const std::string& Path)
+{
+    const auto Slash = Path.rfind('/');
+    return Slash == std::string::npos ? std::string("./") : Path.substr(0, Slash + 1);
+}
+
+void ShowError(const std::string& Text) { ShowMessageDlg(nullptr, Text, mtError, mbOK); }
+
+std::string Failure(const char* Verb, const std::string& From, const std::string& To, const std::string& Why)
+{
+    return std::string("Cannot ") + Verb + " '" + From + "' to '" + To + "': " + Why + ".";
+}
+
+bool SameFile(const std::string& A, const std::string& B)
+{
+    std::error_code Ec;
+    return std::filesystem::equivalent(A, B, Ec) && !Ec;
+}
+
+// A destination the user agreed to replace must be a file (or a link), never a folder or a device.
+bool ReplaceableTarget(const std::string& Path)
+{
+    struct stat St;
+    return ::lstat(Path.c_str(), &St) == 0 && (S_ISREG(St.st_mode) || S_ISLNK(St.st_mode));
+}
+
+// Puts From at To only when To does not exist: 0 on success, else the error (EEXIST, EXDEV, ...).
+int RenameNoReplace(const std::string& From, const std::string& To)
+{
+    if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    const int E = errno;
+    if (E != EINVAL && E != ENOSYS && E != ENOTSUP)
+        return E;
+    // The file system lacks the flag: a hard link cannot replace either.
+    if (::link(From.c_str(), To.c_str()) != 0)
+        return errno;
+    if (::unlink(From.c_str()) != 0) {
+        const int E2 = errno;
+        ::unlink(To.c_str());
+        return E2;
+    }
+    return 0;
+}
+
+enum class TPlaced { Done, Declined, CrossDevice, Failed };
+
+// Moves From to To; an existing To is replaced only when Confirm is set and the user says Yes.
+// CrossDevice is answered without a message, every other failure is shown. Agreed records a Yes, so
+// that a move continued across devices does not ask twice.
+TPlaced Place(const std::string& From, const std::string& To, bool Confirm, const char* Verb,
+              const std::string& Shown, bool& Agreed)
+{
+    int E = RenameNoReplace(From, To);
+    if (E == 0)
+        return TPlaced::Done;
+    if (E == EXDEV)
+        return TPlaced::CrossDevice;
+    if (E == EEXIST) {
+        if (!Confirm) {
+            ShowError(Failure(Verb, Shown, To, "a file of that name already exists"));
+            return TPlaced::Failed;
+        }
+        if (!ReplaceableTarget(To)) {
+            ShowError(Failure(Verb, Shown, To, "something that is not a file has that name"));
+            return TPlaced::Failed;
+        }
+        if (!Agreed
+            && ShowMessageDlg(nullptr, "The file '" + To + "' already exists.\nDo you want to replace it?",
+                              mtConfirmation, mbYes | mbNo)
+                   != mrYes)
+            return TPlaced::Declined;
+        Agreed = true;
+        if (::rename(From.c_str(), To.c_str()) == 0)
+            return TPlaced::Done;
+        E = errno;
+        if (E == EXDEV)
+            return TPlaced::CrossDevice;
+    }
+    ShowError(Failure(Verb, Shown, To, std::strerror(E)));
+    return TPlaced::Failed;
+}
+
+struct TFd {
+    int F = -1;
+    ~TFd()
+    {
+        if (F >= 0)
+            ::close(F);
+    }
+};
+
+bool WriteAll(int Fd, const char* Data, size_t Size)
+{
+    while (Size > 0) {
+        const ssize_t N = ::write(Fd, Data, Size);
+        if (N < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        Data += N;
+        Size -= size_t(N);
+    }
+    return true;
+}
+
+// Streams the regular file Src into a new hidden temporary in Dest's folder with Src's permissions and
+// dates. Answers the temporary's path, or empty with the reason in Why.
+std::string CopyToTemporary(const std::string& Src, const std::string& Dest, std::string& Why)
+{
+    TFd In;
+    In.F = ::open(Src.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat St;
+    if (In.F < 0 || ::fstat(In.F, &St) != 0) {
+        Why = std::strerror(errno);
+        return {};
+    }
+    if (!S_ISREG(St.st_mode)) {
+        Why = "not a regular file";
+        return {};
+    }
+    std::string Temp = FolderOf(Dest) + ".canvello-copy-XXXXXX";
+    TFd Out;
+    Out.F = ::mkostemp(Temp.data(), O_CLOEXEC);
+    if (Out.F < 0) {
+        Why = std::strerror(errno);
+        return {};
+    }
+    auto Fail = [&]() {
+        Why = std::strerror(errno);
+        ::unlink(Temp.c_str());
+        return std::string();
+    };
+    std::unique_ptr<char[]> Buffer(new char[kChunk]);
+    for (;;) {
+        const ssize_t N = ::read(In.F, Buffer.get(), kChunk);
+        if (N < 0) {
+            if (errno == EINTR)
+                continue;
+            return Fail();
+        }
+        if (N == 0)
+            break;
+        if (!WriteAll(Out.F, Buffer.get(), size_t(N)))
+            return Fail();
+    }
+    const struct timespec Times[2] = {St.st_atim, St.st_mtim};
+    if (::fchmod(Out.F, St.st_mode & 0777) != 0 || ::futimens(Out.F, Times) != 0 || ::fsync(Out.F) != 0)
+        return Fail();
+    const int F = Out.F;
+    Out.F = -1;
+    if (::close(F) != 0)
+        return Fail();
+    return Temp;
+}
+
+// Copy of Src at Dest through a temporary; Declined and failures leave Dest as it was.
+TPlaced CopyInto(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb, bool& Agreed)
+{
+    std::string Why;
+    const std::string Temp = CopyToTemporary(Src, Dest, Why);
+    if (Temp.empty()) {
+        ShowError(Failure(Verb, Src, Dest, Why));
+        return TPlaced::Failed;
+    }
+    const TPlaced R = Place(Temp, Dest, Confirm, Verb, Src, Agreed);
+    if (R != TPlaced::Done)
+        ::unlink(Temp.c_str());
+    return R;
+}
+
+bool Exists(const std::string& Path, const char* Verb, const std::string& To)
+{
+    struct stat St;
+    if (::lstat(Path.c_str(), &St) == 0)
+        return true;
+    ShowError(Failure(Verb, Path, To, std::strerror(errno)));
+    return false;
+}
+
+bool RefuseSameFile(const std::string& Src, const std::string& Dest, const char* Verb)
+{
+    if (!SameFile(Src, Dest))
+        return false;
+    ShowError(Failure(Verb, Src, Dest, "the source and the destination are the same file"));
+    return true;
+}
+
+bool CopyPath(const std::string& Src, const std::string& Dest, bool Confirm)
+{
+    if (!Exists(Src, "copy", Dest) || RefuseSameFile(Src, Dest, "copy"))
+        return false;
+    bool Agreed = false;
+    return CopyInto(Src, Dest, Confirm, "copy", Agreed) == TPlaced::Done;
+}
+
+bool MovePath(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb)
+{
+    if (!Exists(Src, Verb, Dest) || RefuseSameFile(Src, Dest, Verb))
+        return false;
+    bool Agreed = false;
+    const TPlaced R = Place(Src, Dest, Confirm, Verb, Src, Agreed);
+    if (R != TPlaced::CrossDevice)
+        return R == TPlaced::Done;
+    // Another device: copy, and remove the source only once the copy is in place.
+    if (CopyInto(Src, Dest, Confirm, Verb, Agreed) != TPlaced::Done)
+        return false;
+    if (::unlink(Src.c_str()) != 0) {
+        ShowError("'" + Src + "' was copied to '" + Dest + "' but could not be removed: " + std::strerror(errno) + ".");
+        return false;
+    }
+    return true;
+}
+
+bool ValidName(const std::string& Name)
+{
+    return !Name.empty() && Name != "." && Name != ".." && Name.size() <= 255
+           && Name.find('/') == std::string::npos && Name.find('\0') == std::string::npos;
+}
+
+// The home trash with its "files" and "info" folders, made when missing. Qt's moveToTrash must not be
+// called without it: some Qt versions then move the file into the working folder and report success.
+bool HomeTrashReady()
+{
+    const QString Data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (Data.isEmpty() || !QDir().mkpath(Data))
+        return false;
+    const std::string Trash = QDir(Data).filePath("Trash").toStdString();
+    for (const std::string& Dir : {Trash, Trash + "/files", Trash + "/info"}) {
+        struct stat St;
+        if (::mkdir(Dir.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (::lstat(Dir.c_str(), &St) != 0 || !S_ISDIR(St.st_mode))
+            return false;
+    }
+    return true;
+}
+
+template <class TItems, class TNameOf, class TRun>
+TFileBatchResult RunBatch(const TItems& Items, TNameOf NameOf, TRun Run)
+{
+    TFileBatchResult R;
+    for (const auto& Item : Items) {
+        if (!Run(Item)) {
+            R.Ok = false;
+            R.Failed = NameOf(Item);
+            break;
+        }
+        R.Done.push_back(NameOf(Item));
+    }
+    return R;
+}
+
+} // namespace
+
+std::string ChooseDirectoryCaption(const std::string& Verb, const std::string& FileName)
+{
+    return "Choose directory to " + Verb + " '" + FileName + "' to..";
+}
+
+bool ShellCopyFile(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir, bool Confirm)
+{
+    return CopyPath(JoinPath(SourceDir, FileName), JoinPath(DestDir, FileName), Confirm);
+}
+
+bool ShellMoveFile(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir, bool Confirm)
+{
+    return MovePath(JoinPath(SourceDir, FileName), JoinPath(DestDir, FileName), Confirm, "move");
+}
+
+bool ShellRenameFile(const std::string& OldName, const std::string& NewName, const std::string& Dir, bool Confirm)
+{
+    if (!ValidName(NewName)) {
+        ShowError("Cannot rename '" + OldName + "': '" + NewName + "' is not a valid file name.");
+        return false;
+    }
+    return MovePath(JoinPath(Dir, OldName), JoinPath(Dir, NewName), Confirm, "rename");
+}
+
+bool ShellDeleteFile(const std::string& Path, bool Confirm)
+{
+    struct stat St;
+    if (::lstat(Path.c_str(), &St) != 0) {
+        ShowError("Cannot delete '" + Path + "': " + std::strerror(errno) + ".");
+        return false;
+    }
+    if (Confirm
+        && ShowMessageDlg(nullptr, "Are you sure you want to move '" + Path + "' to the trash?", mtConfirmation,
+                          mbYes | mbNo)
+               != mrYes)
+        return false;
+    if (HomeTrashReady() && QFile::moveToTrash(QString::fromStdString(Path)))
+        return true;
+    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.");
+    return false;
+}
+
+TFileBatchResult ShellCopyFiles(const std::vector<std::string>& FileNames, const std::string& SourceDir,
+                                const std::string& DestDir, bool Confirm)
+{
+    return RunBatch(FileNames, [](const std::string& N) { return N; },
+                    [&](const std::string& N) { return ShellCopyFile(N, SourceDir, DestDir, Confirm); });
+}
+
+TFileBatchResult ShellMoveFiles(const std::vector<std::string>& FileNames, const std::string& SourceDir,
+                                const std::string& DestDir, bool Confirm)
+{
+    return RunBatch(FileNames, [](const std::string& N) { return N; },
+                    [&](const std::string& N) { return ShellMoveFile(N, SourceDir, DestDir, Confirm); });
+}
+
+TFileBatchResult ShellRenameFiles(const std::vector<std::pair<std::string, std::string>>& Names,
+                                  const std::string& Dir, bool Confirm)
+{
+    using TPair = std::pair<std::string, std::string>;
+    return RunBatch(Names, [](const TPair& P) { return P.first; },
+                    [&](const TPair& P) { return ShellRenameFile(P.first, P.second, Dir, Confirm); });
+}
+
+TFileBatchResult ShellDeleteFiles(const std::vector<std::string>& Paths, bool Confirm)
+{
+    return RunBatch(Paths, [](const std::string& P) { return P; },
+                    [&](const std::string& P) { return ShellDeleteFile(P, Confirm); });
+}

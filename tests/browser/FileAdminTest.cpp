@@ -1,0 +1,397 @@
+// The browser's file operations on real files in a temporary folder, with the trash there too and the
+// user's answers scripted.
+#include "browser/FileAdmin.h"
+#include "globals/UIServicesIntf.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Answers questions from a script (No once it runs out) and records every box shown.
+struct TScriptedUI : IUIServices {
+    struct Msg {
+        std::string Text;
+        TMsgDlgType Type;
+    };
+    std::vector<Msg> Messages;
+    std::deque<TModalResult> Answers;
+    TModalResult MessageDlg(QWidget*, const std::string& Text, TMsgDlgType Type, unsigned Buttons) override
+    {
+        Messages.push_back({Text, Type});
+        if (!(Buttons & mbYes))
+            return mrOk;
+        if (Answers.empty())
+            return mrNo;
+        const TModalResult R = Answers.front();
+        Answers.pop_front();
+        return R;
+    }
+    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
+    bool SavePictureFile(QWidget*, std::string&) override { return false; }
+    int Count(TMsgDlgType Type) const
+    {
+        int N = 0;
+        for (const Msg& M : Messages)
+            N += M.Type == Type;
+        return N;
+    }
+};
+
+std::string ReadAll(const std::string& Path)
+{
+    std::ifstream In(Path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), {});
+}
+
+void WriteAll(const std::string& Path, const std::string& Bytes)
+{
+    std::ofstream(Path, std::ios::binary) << Bytes;
+}
+
+// Bytes that differ at every position of a run, so a dropped or repeated chunk shows.
+std::string Pattern(size_t Size, unsigned Seed)
+{
+    std::string S(Size, '\0');
+    unsigned X = Seed * 2654435761u + 1;
+    for (char& C : S) {
+        X = X * 1103515245u + 12345u;
+        C = char(X >> 16);
+    }
+    return S;
+}
+
+void SetMTime(const std::string& Path, time_t Seconds, long Nanos)
+{
+    const struct timespec T[2] = {{Seconds, Nanos}, {Seconds, Nanos}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, Path.c_str(), T, 0), 0);
+}
+
+struct timespec MTime(const std::string& Path)
+{
+    struct stat St {};
+    ::stat(Path.c_str(), &St);
+    return St.st_mtim;
+}
+
+std::vector<std::string> Names(const std::string& Dir)
+{
+    std::vector<std::string> R;
+    for (const auto& E : fs::directory_iterator(Dir))
+        R.push_back(E.path().filename().string());
+    std::sort(R.begin(), R.end());
+    return R;
+}
+
+class FileAdmin : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Tmp.isValid());
+        Root = Tmp.path().toStdString();
+        Src = Root + "/src/";
+        Dst = Root + "/dst/";
+        Home = Root + "/home";
+        fs::create_directories(Src);
+        fs::create_directories(Dst);
+        fs::create_directories(Home + "/data");
+        // The home folder and the trash on the test's own volume, so the home trash is used.
+        SaveEnv("HOME", Home);
+        SaveEnv("XDG_DATA_HOME", Home + "/data");
+        Previous = InstalledUIServices();
+        InstallUIServices(&UI);
+    }
+    void TearDown() override
+    {
+        InstallUIServices(Previous);
+        for (auto& [Name, Value] : SavedEnv) {
+            if (Value.isNull())
+                qunsetenv(Name.c_str());
+            else
+                qputenv(Name.c_str(), Value);
+        }
+    }
+    void SaveEnv(const std::string& Name, const std::string& Value)
+    {
+        SavedEnv.emplace_back(Name, qgetenv(Name.c_str()));
+        if (!qEnvironmentVariableIsSet(Name.c_str()))
+            SavedEnv.back().second = QByteArray();
+        qputenv(Name.c_str(), QByteArray::fromStdString(Value));
+    }
+    std::string TrashFiles() const { return Home + "/data/Trash/files/"; }
+
+    QTemporaryDir Tmp;
+    std::string Root, Src, Dst, Home;
+    TScriptedUI UI;
+    IUIServices* Previous = nullptr;
+    std::vector<std::pair<std::string, QByteArray>> SavedEnv;
+};
+
+// ---- Copy, move, rename ---------------------------------------------------------------------------------
+
+TEST_F(FileAdmin, CopyKeepsBytesDateAndModeAndLeavesNoTemporary)
+{
+    const std::string Bytes = Pattern(2'500'000, 1);  // more than one chunk, with a partial last one
+    WriteAll(Src + "a.jpg", Bytes);
+    ::chmod((Src + "a.jpg").c_str(), 0640);
+    SetMTime(Src + "a.jpg", 1'000'000'000, 123'456'789);
+
+    ASSERT_TRUE(ShellCopyFile("a.jpg", Src, Dst, true));
+    EXPECT_EQ(ReadAll(Dst + "a.jpg"), Bytes);
+    EXPECT_EQ(ReadAll(Src + "a.jpg"), Bytes);
+    EXPECT_EQ(MTime(Dst + "a.jpg").tv_sec, 1'000'000'000);
+    EXPECT_EQ(MTime(Dst + "a.jpg").tv_nsec, 123'456'789);
+    EXPECT_EQ(fs::status(Dst + "a.jpg").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(Names(Dst), std::vector<std::string>{"a.jpg"});
+    EXPECT_TRUE(UI.Messages.empty());
+
+    // An empty file and folders given without a trailing delimiter.
+    WriteAll(Src + "empty.bmp", "");
+    ASSERT_TRUE(ShellCopyFile("empty.bmp", Root + "/src", Root + "/dst", true));
+    EXPECT_TRUE(fs::exists(Dst + "empty.bmp"));
+    EXPECT_EQ(fs::file_size(Dst + "empty.bmp"), 0u);
+}
+
+TEST_F(FileAdmin, MoveAndRenameTakeTheFileAlong)
+{
+    WriteAll(Src + "a.jpg", "picture");
+    SetMTime(Src + "a.jpg", 1'200'000'000, 0);
+    ASSERT_TRUE(ShellMoveFile("a.jpg", Src, Dst, true));
+    EXPECT_FALSE(fs::exists(Src + "a.jpg"));
+    EXPECT_EQ(ReadAll(Dst + "a.jpg"), "picture");
+    EXPECT_EQ(MTime(Dst + "a.jpg").tv_sec, 1'200'000'000);
+
+    ASSERT_TRUE(ShellRenameFile("a.jpg", "b.jpg", Dst, true));
+    EXPECT_EQ(Names(Dst), std::vector<std::string>{"b.jpg"});
+    EXPECT_EQ(ReadAll(Dst + "b.jpg"), "picture");
+
+    // A change of letter case only is a real rename.
+    ASSERT_TRUE(ShellRenameFile("b.jpg", "B.JPG", Dst, true));
+    EXPECT_EQ(Names(Dst), std::vector<std::string>{"B.JPG"});
+    EXPECT_TRUE(UI.Messages.empty());
+}
+
+TEST_F(FileAdmin, MoveAcrossDevicesCopiesThenRemovesTheSource)
+{
+    QTemporaryDir Other(QDir::tempPath() == "/dev/shm" ? "/tmp/fa-XXXXXX" : "/dev/shm/fa-XXXXXX");
+    struct stat A {}, B {};
+    if (!Other.isValid() || ::stat(Root.c_str(), &A) != 0 || ::stat(Other.path().toUtf8().constData(), &B) != 0
+        || A.st_dev == B.st_dev)
+        GTEST_SKIP() << "no second volume to move to";
+    const std::string Far = Other.path().toStdString() + "/";
+    const std::string Bytes = Pattern(1'500'000, 2);
+    WriteAll(Src + "a.jpg", Bytes);
+    SetMTime(Src + "a.jpg", 1'100'000'000, 0);
+
+    ASSERT_TRUE(ShellMoveFile("a.jpg", Src, Far, true));
+    EXPECT_FALSE(fs::exists(Src + "a.jpg"));
+    EXPECT_EQ(ReadAll(Far + "a.jpg"), Bytes);
+    EXPECT_EQ(MTime(Far + "a.jpg").tv_sec, 1'100'000'000);
+    EXPECT_EQ(Names(Far), std::vector<std::string>{"a.jpg"});
+
+    // An existing file there is asked about once; No keeps both.
+    WriteAll(Src + "a.jpg", "new");
+    EXPECT_FALSE(ShellMoveFile("a.jpg", Src, Far, true));
+    EXPECT_EQ(UI.Count(mtConfirmation), 1);
+    EXPECT_EQ(ReadAll(Src + "a.jpg"), "new");
+    EXPECT_EQ(ReadAll(Far + "a.jpg"), Bytes);
+    EXPECT_EQ(Names(Far), std::vector<std::string>{"a.jpg"});
+    UI.Answers = {mrYes};
+    EXPECT_TRUE(ShellMoveFile("a.jpg", Src, Far, true));
+    EXPECT_EQ(UI.Count(mtConfirmation), 2);
+    EXPECT_EQ(ReadAll(Far + "a.jpg"), "new");
+    EXPECT_FALSE(fs::exists(Src + "a.jpg"));
+}
+
+// ---- Existing destinations ------------------------------------------------------------------------------
+
+enum class TOp { Copy, Move, Rename };
+
+bool RunOp(TOp Op, const std::string& Src, const std::string& Dst, bool Confirm)
+{
+    switch (Op) {
+    case TOp::Copy: return ShellCopyFile("a.jpg", Src, Dst, Confirm);
+    case TOp::Move: return ShellMoveFile("a.jpg", Src, Dst, Confirm);
+    case TOp::Rename: return ShellRenameFile("a.jpg", "b.jpg", Src, Confirm);
+    }
+    return false;
+}
+
+TEST_F(FileAdmin, ExistingDestinationIsReplacedOnlyOnYes)
+{
+    struct {
+        TOp Op;
+        bool Confirm;
+        TModalResult Answer;
+    } Cases[] = {
+        {TOp::Copy, true, mrNo},   {TOp::Copy, true, mrYes},   {TOp::Copy, false, mrYes},
+        {TOp::Move, true, mrNo},   {TOp::Move, true, mrYes},   {TOp::Move, false, mrYes},
+        {TOp::Rename, true, mrNo}, {TOp::Rename, true, mrYes}, {TOp::Rename, false, mrYes},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(int(C.Op) * 10 + C.Confirm * 2 + (C.Answer == mrYes));
+        fs::remove_all(Src), fs::remove_all(Dst);
+        fs::create_directories(Src), fs::create_directories(Dst);
+        UI.Messages.clear();
+        UI.Answers = {C.Answer};
+        const std::string Target = C.Op == TOp::Rename ? Src + "b.jpg" : Dst + "a.jpg";
+        WriteAll(Src + "a.jpg", "new one");
+        WriteAll(Target, "old one");
+
+        const bool Replaced = C.Confirm && C.Answer == mrYes;
+        EXPECT_EQ(RunOp(C.Op, Src, Dst, C.Confirm), Replaced);
+        EXPECT_EQ(UI.Count(mtConfirmation), C.Confirm ? 1 : 0);
+        if (C.Confirm && !UI.Messages.empty()) {
+            EXPECT_NE(UI.Messages[0].Text.find("already exists"), std::string::npos);
+        }
+        EXPECT_EQ(ReadAll(Target), Replaced ? "new one" : "old one");
+        const bool SourceKept = !Replaced || C.Op == TOp::Copy;
+        EXPECT_EQ(fs::exists(Src + "a.jpg"), SourceKept);
+        if (SourceKept) {
+            EXPECT_EQ(ReadAll(Src + "a.jpg"), "new one");
+        }
+        // No temporary is left in either folder.
+        EXPECT_EQ(Names(Src).size() + Names(Dst).size(), size_t(1 + SourceKept));
+    }
+}
+
+TEST_F(FileAdmin, FolderInTheWayIsNeverReplaced)
+{
+    WriteAll(Src + "a.jpg", "picture");
+    fs::create_directories(Dst + "a.jpg/inner");
+    for (TOp Op : {TOp::Copy, TOp::Move}) {
+        UI.Answers = {mrYes};
+        UI.Messages.clear();
+        EXPECT_FALSE(RunOp(Op, Src, Dst, true));
+        EXPECT_EQ(UI.Count(mtConfirmation), 0);  // not even asked
+        EXPECT_EQ(UI.Count(mtError), 1);
+        EXPECT_TRUE(fs::is_directory(Dst + "a.jpg/inner"));
+        EXPECT_EQ(ReadAll(Src + "a.jpg"), "picture");
+    }
+    EXPECT_EQ(Names(Dst), std::vector<std::string>{"a.jpg"});
+}
+
+TEST_F(FileAdmin, CopyOrMoveOntoItselfIsRefused)
+{
+    WriteAll(Src + "a.jpg", "picture");
+    fs::create_directory_symlink(Src, Root + "/alias");
+    fs::create_hard_link(Src + "a.jpg", Src + "b.jpg");
+    const std::string Alias = Root + "/alias/";
+    for (TOp Op : {TOp::Copy, TOp::Move, TOp::Rename}) {
+        UI.Messages.clear();
+        UI.Answers = {mrYes, mrYes};
+        EXPECT_FALSE(RunOp(Op, Src, Src, true));    // the same folder (for the rename: a hard link of it)
+        EXPECT_FALSE(RunOp(Op, Src, Alias, true));  // the folder under another name
+        EXPECT_EQ(UI.Count(mtConfirmation), 0);
+        EXPECT_GE(UI.Count(mtError), 2);
+        EXPECT_EQ(ReadAll(Src + "a.jpg"), "picture");
+        EXPECT_EQ(ReadAll(Src + "b.jpg"), "picture");
+        EXPECT_EQ(Names(Src), (std::vector<std::string>{"a.jpg", "b.jpg"}));
+    }
+}
+
+TEST_F(FileAdmin, BadNamesAndMissingFilesFail)
+{
+    WriteAll(Src + "a.jpg", "picture");
+    for (const std::string& Bad : {std::string(""), std::string("."), std::string(".."), std::string("x/y.jpg"),
+                                   std::string("x\0y", 3), std::string(256, 'n')})
+        EXPECT_FALSE(ShellRenameFile("a.jpg", Bad, Src, true));
+    EXPECT_FALSE(ShellCopyFile("missing.jpg", Src, Dst, true));
+    EXPECT_FALSE(ShellMoveFile("missing.jpg", Src, Dst, true));
+    EXPECT_FALSE(ShellDeleteFile(Src + "missing.jpg", false));
+    EXPECT_EQ(UI.Count(mtError), 9);
+    EXPECT_EQ(Names(Src), std::vector<std::string>{"a.jpg"});
+    EXPECT_TRUE(Names(Dst).empty());
+}
+
+// ---- Delete ---------------------------------------------------------------------------------------------
+
+TEST_F(FileAdmin, DeleteMovesToTheTrashAfterAsking)
+{
+    WriteAll(Src + "a.jpg", "picture");
+    EXPECT_FALSE(ShellDeleteFile(Src + "a.jpg", true));  // answered No
+    EXPECT_EQ(UI.Count(mtConfirmation), 1);
+    EXPECT_TRUE(fs::exists(Src + "a.jpg"));
+
+    UI.Answers = {mrYes};
+    ASSERT_TRUE(ShellDeleteFile(Src + "a.jpg", true));
+    EXPECT_FALSE(fs::exists(Src + "a.jpg"));
+    EXPECT_EQ(ReadAll(TrashFiles() + "a.jpg"), "picture");
+    EXPECT_TRUE(fs::exists(Home + "/data/Trash/info/a.jpg.trashinfo"));
+}
+
+TEST_F(FileAdmin, DeleteWithoutATrashKeepsTheFile)
+{
+    WriteAll(Home + "/data/Trash", "not a folder");
+    WriteAll(Src + "a.jpg", "picture");
+    // Nothing may land in the working folder either.
+    const std::string Cwd = Root + "/cwd";
+    fs::create_directory(Cwd);
+    const fs::path Was = fs::current_path();
+    fs::current_path(Cwd);
+    const bool Deleted = ShellDeleteFile(Src + "a.jpg", false);
+    fs::current_path(Was);
+    EXPECT_FALSE(Deleted);
+    EXPECT_TRUE(Names(Cwd).empty());
+    EXPECT_EQ(ReadAll(Src + "a.jpg"), "picture");
+    EXPECT_EQ(UI.Count(mtError), 1);
+    EXPECT_EQ(ReadAll(Home + "/data/Trash"), "not a folder");
+}
+
+// ---- Batches --------------------------------------------------------------------------------------------
+
+TEST_F(FileAdmin, BatchStopsAtTheFirstFailure)
+{
+    for (const char* N : {"1.jpg", "2.jpg", "3.jpg"})
+        WriteAll(Src + N, N);
+    WriteAll(Dst + "2.jpg", "old");
+
+    const TFileBatchResult Copy = ShellCopyFiles({"1.jpg", "2.jpg", "3.jpg"}, Src, Dst, true);  // No to 2.jpg
+    EXPECT_FALSE(Copy.Ok);
+    EXPECT_EQ(Copy.Done, std::vector<std::string>{"1.jpg"});
+    EXPECT_EQ(Copy.Failed, "2.jpg");
+    EXPECT_EQ(ReadAll(Dst + "2.jpg"), "old");
+    EXPECT_FALSE(fs::exists(Dst + "3.jpg"));
+
+    const TFileBatchResult Rename
+        = ShellRenameFiles({{"1.jpg", "P_1.jpg"}, {"missing.jpg", "P_2.jpg"}, {"3.jpg", "P_3.jpg"}}, Src, true);
+    EXPECT_FALSE(Rename.Ok);
+    EXPECT_EQ(Rename.Done, std::vector<std::string>{"1.jpg"});
+    EXPECT_EQ(Rename.Failed, "missing.jpg");
+    EXPECT_EQ(Names(Src), (std::vector<std::string>{"2.jpg", "3.jpg", "P_1.jpg"}));
+
+    const TFileBatchResult Move = ShellMoveFiles({"2.jpg", "3.jpg"}, Src, Root + "/nowhere/", true);
+    EXPECT_FALSE(Move.Ok);
+    EXPECT_TRUE(Move.Done.empty());
+    EXPECT_EQ(Move.Failed, "2.jpg");
+
+    const TFileBatchResult Delete = ShellDeleteFiles({Src + "2.jpg", Src + "3.jpg"}, false);
+    EXPECT_TRUE(Delete.Ok);
+    EXPECT_EQ(Delete.Done.size(), 2u);
+    EXPECT_TRUE(Delete.Failed.empty());
+    EXPECT_EQ(Names(Src), std::vector<std::string>{"P_1.jpg"});
+}
+
+TEST(FileAdminCaption, ChooseDirectoryCaption)
+{
+    EXPECT_EQ(ChooseDirectoryCaption("copy", "50%_a.jpg"), "Choose directory to copy '50%_a.jpg' to..");
+}
+
+} // namespace
