@@ -7,5 +7,5 @@ apt-get install -y -qq --no-install-recommends \
   build-essential cmake g++ clang libclang-rt-dev \
   qt6-base-dev libgl1-mesa-dev qt6-qpa-plugins \
   libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev \
-  fonts-dejavu-core xvfb xauth \
+  fonts-dejavu-core xvfb xauth poppler-utils \
   imagemagick libjpeg-turbo-progs gifsicle giflib-tools libvips-tools >/dev/null
