@@ -247,12 +247,6 @@ bool MovePath(const std::string& Src, const std::string& Dest, bool Confirm, con
     return true;
 }
 
-bool ValidName(const std::string& Name)
-{
-    return !Name.empty() && Name != "." && Name != ".." && Name.size() <= 255
-           && Name.find('/') == std::string::npos && Name.find('\0') == std::string::npos;
-}
-
 // The home trash with its "files" and "info" folders, made when missing. Qt's moveToTrash must not be
 // called without it: some Qt versions then move the file into the working folder and report success.
 bool HomeTrashReady()
@@ -305,7 +299,7 @@ bool ShellMoveFile(const std::string& FileName, const std::string& SourceDir, co
 
 bool ShellRenameFile(const std::string& OldName, const std::string& NewName, const std::string& Dir, bool Confirm)
 {
-    if (!ValidName(NewName)) {
+    if (!ValidFileName(NewName)) {
         ShowError("Cannot rename '" + OldName + "': '" + NewName + "' is not a valid file name.");
         return false;
     }
@@ -356,4 +350,10 @@ TFileBatchResult ShellDeleteFiles(const std::vector<std::string>& Paths, bool Co
 {
     return RunBatch(Paths, [](const std::string& P) { return P; },
                     [&](const std::string& P) { return ShellDeleteFile(P, Confirm); });
+}
+
+bool ValidFileName(const std::string& Name)
+{
+    return !Name.empty() && Name != "." && Name != ".." && Name.size() <= 255
+           && Name.find('/') == std::string::npos && Name.find('\0') == std::string::npos;
 }

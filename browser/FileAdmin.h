@@ -9,6 +9,10 @@
 // Caption of the destination-folder prompt: "Choose directory to %s '%s' to..", verb "copy" or "move".
 std::string ChooseDirectoryCaption(const std::string& Verb, const std::string& FileName);
 
+// True when Name can be one entry of a folder: not empty, not "." or "..", at most 255 bytes, and
+// without '/' or NUL.
+bool ValidFileName(const std::string& Name);
+
 // Copies SourceDir + FileName to DestDir + FileName, keeping its date and permissions. Confirm False
 // never replaces an existing file (it fails instead).
 bool ShellCopyFile(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir, bool Confirm);
