@@ -1,5 +1,6 @@
 // The adjustment dialogs: the preview copy's size, the remembered position, the previews on the
 // picture window with Cancel and OK, the clamped values the edits show, and OK's refusals.
+#include "FakePicHost.h"
 #include "dialogs/AdjustDlgs.h"
 
 #include "controls/XSpinEdits.h"
@@ -33,17 +34,6 @@ struct TFakeUIServices : IUIServices {
     }
     bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
     bool SavePictureFile(QWidget*, std::string&) override { return false; }
-};
-
-class TFakeHost : public IPicChildHost {
-public:
-    void GetMaxChildClientSize(int& Width, int& Height) override { Width = 1000, Height = 800; }
-    void SetForegroundColour(TColor, bool) override {}
-    void SetBackgroundColour(TColor, bool) override {}
-    void ShowColourRGB(TColor) override {}
-    void HideColourRGB() override {}
-    bool IsSelectionTool() override { return false; }
-    bool QueryAddText() override { return false; }
 };
 
 // Every pixel of B, for comparing pictures.

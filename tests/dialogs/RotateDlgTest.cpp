@@ -1,5 +1,6 @@
 // The rotate dialog: angle normalisation from every control, the preview size that fits any angle,
 // the deferred preview that never lags the controls, and the preview on the picture with Cancel/OK.
+#include "FakePicHost.h"
 #include "dialogs/RotateDlg.h"
 
 #include "controls/XDial.h"
@@ -22,17 +23,6 @@
 #include <memory>
 
 namespace {
-
-class TFakeHost : public IPicChildHost {
-public:
-    void GetMaxChildClientSize(int& Width, int& Height) override { Width = 1000, Height = 800; }
-    void SetForegroundColour(TColor, bool) override {}
-    void SetBackgroundColour(TColor, bool) override {}
-    void ShowColourRGB(TColor) override {}
-    void HideColourRGB() override {}
-    bool IsSelectionTool() override { return false; }
-    bool QueryAddText() override { return false; }
-};
 
 std::vector<TColor> PixelsOf(const TBitmap& B)
 {

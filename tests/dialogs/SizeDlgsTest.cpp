@@ -1,5 +1,6 @@
 // The standard dialog, the size dialogs and the save options form: stored values, validation on OK,
 // the locked aspect ratio and its impossible sides.
+#include "FakePicHost.h"
 #include "dialogs/SaveOptionsDlg.h"
 #include "dialogs/SizeDlgs.h"
 
@@ -40,17 +41,6 @@ struct TFakeUIServices : IUIServices {
     }
     bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
     bool SavePictureFile(QWidget*, std::string&) override { return false; }
-};
-
-class TFakeHost : public IPicChildHost {
-public:
-    void GetMaxChildClientSize(int& Width, int& Height) override { Width = 1000, Height = 800; }
-    void SetForegroundColour(TColor, bool) override {}
-    void SetBackgroundColour(TColor, bool) override {}
-    void ShowColourRGB(TColor) override {}
-    void HideColourRGB() override {}
-    bool IsSelectionTool() override { return false; }
-    bool QueryAddText() override { return false; }
 };
 
 std::string Text(const QLineEdit* E) { return E->text().toStdString(); }

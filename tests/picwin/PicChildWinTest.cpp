@@ -1,5 +1,6 @@
 // The picture window: its three kinds and their errors, change flags and status panels, best fit,
 // zoom by wheel, saving with a floating selection, and the plain pen stroke with its undo step.
+#include "FakePicHost.h"
 #include "picwin/CVPicChildWn.h"
 
 #include "controls/XStatusbar.h"
@@ -25,19 +26,6 @@
 #include <memory>
 
 namespace {
-
-class TFakeHost : public IPicChildHost {
-public:
-    int AreaW = 1000, AreaH = 800;
-    int HideRGBCalls = 0;
-    void GetMaxChildClientSize(int& Width, int& Height) override { Width = AreaW, Height = AreaH; }
-    void SetForegroundColour(TColor, bool) override {}
-    void SetBackgroundColour(TColor, bool) override {}
-    void ShowColourRGB(TColor) override {}
-    void HideColourRGB() override { ++HideRGBCalls; }
-    bool IsSelectionTool() override { return false; }
-    bool QueryAddText() override { return false; }
-};
 
 std::string WriteBitmap(const QTemporaryDir& Dir, const std::string& Name, int W, int H, TRGBTriple Colour)
 {

@@ -2,6 +2,7 @@
 // undo gives back the picture and selection as they were), size changes with a floating selection,
 // the clipboard operations and their failures, paste placement, crop of an irregular selection, and
 // the adjustments' preview protocol.
+#include "FakePicHost.h"
 #include "picwin/CVPicChildWn.h"
 
 #include "image/BitmapUtils.h"
@@ -18,17 +19,6 @@
 #include <vector>
 
 namespace {
-
-class TFakeHost : public IPicChildHost {
-public:
-    void GetMaxChildClientSize(int& Width, int& Height) override { Width = 1000, Height = 800; }
-    void SetForegroundColour(TColor, bool) override {}
-    void SetBackgroundColour(TColor, bool) override {}
-    void ShowColourRGB(TColor) override {}
-    void HideColourRGB() override {}
-    bool IsSelectionTool() override { return false; }
-    bool QueryAddText() override { return false; }
-};
 
 // A clipboard that keeps the last picture and can be told to fail.
 struct TFakeClipboard : ISelectionClipboard {
