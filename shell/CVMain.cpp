@@ -508,6 +508,28 @@ void TCanvelloMain::CreateActions()
     on("ActPasteIntoPic", &TCanvelloMain::ActPasteIntoPicExecute);
     on("ActPasteAsNew", &TCanvelloMain::ActPasteAsNewExecute);
     on("ActPasteClever", &TCanvelloMain::ActPasteCleverExecute);
+    // The picture commands without a dialog: each works on the active picture window.
+    auto picCommand = [this](const char* Name, void (TCVPicChildWin::*Op)()) {
+        connect(FActions.at(Name), &QAction::triggered, this, [this, Op] {
+            GuardEvent(this, [&] {
+                if (TCVPicChildWin* pic = ActivePicChild())
+                    (pic->*Op)();
+            });
+        });
+    };
+    picCommand("ActFlipPic", &TCVPicChildWin::Flip);
+    picCommand("ActMirrorPic", &TCVPicChildWin::Mirror);
+    picCommand("ActCropPic", &TCVPicChildWin::Crop);
+    picCommand("ActClearPic", &TCVPicChildWin::ClearPicture);
+    picCommand("ActGreyScalePic", &TCVPicChildWin::GreyScale);
+    picCommand("ActNegativePic", &TCVPicChildWin::Negative);
+    picCommand("ActSelectAll", &TCVPicChildWin::SelectAll);
+    on("ActCopyPic", &TCanvelloMain::ActCopyPicExecute);
+    on("ActCutPic", &TCanvelloMain::ActCutPicExecute);
+    on("ActShowHideZoomGrid", &TCanvelloMain::ActShowHideZoomGridExecute);
+    on("ActAbout", &TCanvelloMain::ActAboutExecute);
+    for (const char* name : {"ActShowHideZoomGrid", "ActAbout"})
+        FActions[name]->setEnabled(true);
     for (const auto& a : windowActs)
         FActions[a[0]]->setEnabled(true);
 }

@@ -32,6 +32,7 @@ class TXStatusBar;
 // Size and colour of the picture the New command makes.
 inline constexpr int kDefaultNewPictureWidth = 640;
 inline constexpr int kDefaultNewPictureHeight = 480;
+inline constexpr const char* SCannotCopyToClipboard = "The picture could not be put on the clipboard";
 
 class TCanvelloMain : public QMainWindow, public IPicChildHost {
 public:
@@ -135,6 +136,10 @@ private:
     void ActPasteIntoPicExecute();
     void ActPasteAsNewExecute();
     void ActPasteCleverExecute();
+    void ActCopyPicExecute();
+    void ActCutPicExecute();
+    void ActShowHideZoomGridExecute();
+    void ActAboutExecute();
     bool PasteAsNewPicture(TBitmap* Bitmap, TColor Tag);
     void ZoomComboSelect(int Index);
 

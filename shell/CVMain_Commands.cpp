@@ -1,7 +1,9 @@
-// The main window's commands that work so far: New, Open, Save, Save As, Close, Close All, Exit, Undo
-// and Clear Clipboard, and the enabling of the commands by the kind of the active child and by the
-// clipboard.
+// The main window's commands that work so far (the file commands, undo, cut, copy, the pastes, the
+// picture commands without a dialog, the zoom grid and About), and the enabling of the commands by the
+// kind of the active child and by the clipboard.
 #include "shell/CVMain.h"
+
+#include "shell/AboutDlg.h"
 
 #include "controls/RFPicPopupMenu.h"
 #include "image/BitmapUtils.h"
@@ -138,6 +140,35 @@ bool TCanvelloMain::PasteAsNewPicture(TBitmap* Bitmap, TColor Tag)
     return NewPictureFromBitmap(Bitmap);
 }
 
+void TCanvelloMain::ActCopyPicExecute()
+{
+    TCVPicChildWin* pic = ActivePicChild();
+    if (pic && !pic->CopyToClipboard())
+        UIServices().MessageDlg(this, SCannotCopyToClipboard, mtError, mbOK);
+}
+
+void TCanvelloMain::ActCutPicExecute()
+{
+    // A cut that could not reach the clipboard leaves the picture as it was.
+    TCVPicChildWin* pic = ActivePicChild();
+    if (pic && !pic->CutToClipboard())
+        UIServices().MessageDlg(this, SCannotCopyToClipboard, mtError, mbOK);
+}
+
+void TCanvelloMain::ActShowHideZoomGridExecute()
+{
+    const bool show = Action("ActShowHideZoomGrid")->isChecked();
+    for (QMdiSubWindow* w : FMdiArea->subWindowList())
+        if (auto* pic = dynamic_cast<TCVPicChildWin*>(w))
+            pic->PictureScrollBox().SetShowZoomGrid(show);
+}
+
+void TCanvelloMain::ActAboutExecute()
+{
+    TAboutDialog about(this);
+    about.exec();
+}
+
 void TCanvelloMain::ActUndoExecute()
 {
     if (TCVPicChildWin* pic = ActivePicChild())
@@ -153,8 +184,8 @@ void TCanvelloMain::ZoomComboSelect(int Index)
 
 void TCanvelloMain::SetCropEnabled(bool Value)
 {
-    // Crop follows the selection once it has its handler; until then it stays disabled.
     FCropWanted = Value;
+    Action("ActCropPic")->setEnabled(Value);
 }
 
 void TCanvelloMain::UpdatePasteActions()
@@ -176,7 +207,10 @@ void TCanvelloMain::UpdateActionsForChild(TBasicCVChild* Child)
         return;
     for (const char* name : {"ActCloseChild", "ActCloseAllChildren"})
         Action(name)->setEnabled(kind != 0);
-    for (const char* name : {"ActPicSave", "ActPicSaveAs"})
+    // Select All works on a picture only until the browser window has its own.
+    Action("ActSelectAll")->setEnabled(kind == ckPicture);
+    for (const char* name : {"ActPicSave", "ActPicSaveAs", "ActCutPic", "ActCopyPic", "ActFlipPic", "ActMirrorPic",
+                             "ActClearPic", "ActGreyScalePic", "ActNegativePic"})
         Action(name)->setEnabled(kind == ckPicture);
     Action("ActPasteClever")->setEnabled(FClipboardHasPicture);
     Action("ActPasteIntoPic")->setEnabled(FClipboardHasPicture && kind == ckPicture);

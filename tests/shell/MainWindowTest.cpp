@@ -8,6 +8,7 @@
 
 #include "controls/RFPicPopupMenu.h"
 #include "controls/XStatusbar.h"
+#include "image/SelectionClipboard.h"
 #include "image/XBitmap.h"
 #include "globals/CVGlobal.h"
 #include "shell/CVClipbrd.h"
@@ -598,3 +599,43 @@ TEST_F(MainWindow, ALoadErrorGivesTheReasonOnASecondLine)
 }
 
 } // namespace
+
+// ---- Picture commands without a dialog -------------------------------------------------------------
+
+TEST_F(MainWindow, PictureCommandsWorkOnTheActivePictureAndFollowTheChildKind)
+{
+    for (const char* name : {"ActFlipPic", "ActNegativePic", "ActSelectAll", "ActCropPic", "ActCopyPic"})
+        EXPECT_FALSE(Main->Action(name)->isEnabled()) << name;
+
+    TXBitmap b;
+    b.SetSize(4, 3);
+    b.Canvas().Brush.Color = clWhite;
+    b.Canvas().FillRect(TRect{0, 0, 4, 3});
+    b.Canvas().SetPixel(0, 0, TColor(0x102030));
+    const std::string path = Dir.filePath("cmds.bmp").toStdString();
+    b.SavePictureToFile(path, false);
+    ASSERT_TRUE(Main->OpenPictureFile(path));
+    TCVPicChildWin* pic = Main->ActivePicChild();
+    ASSERT_NE(pic, nullptr);
+    TCanvas& c = pic->Picture().Canvas();
+
+    Main->Action("ActFlipPic")->trigger();
+    EXPECT_EQ(c.Pixels(0, 2), TColor(0x102030));
+    Main->Action("ActNegativePic")->trigger();
+    EXPECT_EQ(c.Pixels(0, 2), TColor(0xEFDFCF));
+    EXPECT_EQ(c.Pixels(1, 1), TColor(0));
+    EXPECT_TRUE(pic->Modified());
+
+    EXPECT_FALSE(Main->Action("ActCropPic")->isEnabled());
+    Main->Action("ActSelectAll")->trigger();
+    ASSERT_NE(pic->Selection(), nullptr);
+    EXPECT_TRUE(Main->Action("ActCropPic")->isEnabled());
+
+    // A copy the clipboard cannot take is reported, not passed off as done.
+    ISelectionClipboard* saved = SelectionClipboard();
+    SetSelectionClipboard(nullptr);
+    Main->Action("ActCopyPic")->trigger();
+    SetSelectionClipboard(saved);
+    ASSERT_FALSE(UI.Messages.empty());
+    EXPECT_EQ(UI.Messages.back().Text, SCannotCopyToClipboard);
+}
