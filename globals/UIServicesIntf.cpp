@@ -1,10 +1,16 @@
 // The installed user-interface services.
 #include "globals/UIServicesIntf.h"
 
+#include <QDialog>
 #include <QMessageBox>
 
 namespace {
 IUIServices* GInstalled = nullptr;
+}
+
+bool IUIServices::ExecuteDialog(QDialog& Dialog)
+{
+    return Dialog.exec() == QDialog::Accepted;
 }
 
 IUIServices* InstalledUIServices() { return GInstalled; }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
@@ -22,6 +23,8 @@ public:
     virtual bool OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames) = 0;
     // Asks for a name to save a picture under; FileName comes in as the proposal. False when cancelled.
     virtual bool SavePictureFile(QWidget* Parent, std::string& FileName) = 0;
+    // Runs a modal dialog; true when it was closed with OK.
+    virtual bool ExecuteDialog(QDialog& Dialog);
 };
 
 // The services the shell installed, or null before it did.

@@ -528,6 +528,14 @@ void TCanvelloMain::CreateActions()
     on("ActCutPic", &TCanvelloMain::ActCutPicExecute);
     on("ActShowHideZoomGrid", &TCanvelloMain::ActShowHideZoomGridExecute);
     on("ActAbout", &TCanvelloMain::ActAboutExecute);
+    on("ActRotatePic", &TCanvelloMain::ActRotatePicExecute);
+    on("ActEnlargePicCanvas", &TCanvelloMain::ActEnlargePicCanvasExecute);
+    on("ActResizePic", &TCanvelloMain::ActResizePicExecute);
+    on("ActResamplePic", &TCanvelloMain::ActResamplePicExecute);
+    on("ActBrightenPic", &TCanvelloMain::ActBrightenPicExecute);
+    on("ActGammaCorrectPic", &TCanvelloMain::ActGammaCorrectPicExecute);
+    on("ActBlurPic", &TCanvelloMain::ActBlurPicExecute);
+    on("ActAdjustRGBPic", &TCanvelloMain::ActAdjustRGBPicExecute);
     for (const char* name : {"ActShowHideZoomGrid", "ActAbout"})
         FActions[name]->setEnabled(true);
     for (const auto& a : windowActs)

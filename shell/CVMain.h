@@ -140,6 +140,14 @@ private:
     void ActCutPicExecute();
     void ActShowHideZoomGridExecute();
     void ActAboutExecute();
+    void ActRotatePicExecute();
+    void ActEnlargePicCanvasExecute();
+    void ActResizePicExecute();
+    void ActResamplePicExecute();
+    void ActBrightenPicExecute();
+    void ActGammaCorrectPicExecute();
+    void ActBlurPicExecute();
+    void ActAdjustRGBPicExecute();
     bool PasteAsNewPicture(TBitmap* Bitmap, TColor Tag);
     void ZoomComboSelect(int Index);
 

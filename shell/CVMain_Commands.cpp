@@ -3,6 +3,9 @@
 // kind of the active child and by the clipboard.
 #include "shell/CVMain.h"
 
+#include "dialogs/AdjustDlgs.h"
+#include "dialogs/RotateDlg.h"
+#include "dialogs/SizeDlgs.h"
 #include "shell/AboutDlg.h"
 
 #include "controls/RFPicPopupMenu.h"
@@ -23,7 +26,9 @@
 
 void TCanvelloMain::ActNewPicExecute()
 {
-    NewPicture(kDefaultNewPictureWidth, kDefaultNewPictureHeight, clWhite);
+    TNewPicForm dialog(this, -1, -1);
+    if (UIServices().ExecuteDialog(dialog))
+        NewPicture(dialog.PicWidth, dialog.PicHeight, dialog.SelectedColour());
 }
 
 void TCanvelloMain::ActOpenPicExecute()
@@ -169,6 +174,90 @@ void TCanvelloMain::ActAboutExecute()
     about.exec();
 }
 
+namespace {
+
+// Runs a dialog made for Pic: on OK Apply commits its values; otherwise a preview it showed on the
+// picture is undone.
+template <class D, class A>
+void RunPictureDialog(TCVPicChildWin* Pic, D& Dialog, A&& Apply)
+{
+    if (UIServices().ExecuteDialog(Dialog))
+        Apply(Dialog);
+    else if (Pic->IsPreviewing())
+        Pic->EndPreview();
+}
+
+} // namespace
+
+void TCanvelloMain::ActRotatePicExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TRotateDialog dialog(this, pic, BackgroundColour);
+        RunPictureDialog(pic, dialog, [pic](TRotateDialog& D) { pic->RotatePicture(D.Angle, BackgroundColour, false); });
+    }
+}
+
+void TCanvelloMain::ActEnlargePicCanvasExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TEnlargeCanvasForm dialog(this, pic->Picture().Width(), pic->Picture().Height());
+        RunPictureDialog(pic, dialog, [pic](TEnlargeCanvasForm& D) {
+            pic->EnlargeCanvas(D.NewWidth, D.NewHeight, D.CenterPicture(), BackgroundColour);
+        });
+    }
+}
+
+void TCanvelloMain::ActResizePicExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TResizePicForm dialog(this, pic);
+        dialog.setWindowTitle("Resize Picture");
+        RunPictureDialog(pic, dialog, [pic](TResizePicForm& D) { pic->ResizePicture(D.PicWidth, D.PicHeight); });
+    }
+}
+
+void TCanvelloMain::ActResamplePicExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TResizePicForm dialog(this, pic);
+        dialog.setWindowTitle("Resample Picture");
+        RunPictureDialog(pic, dialog, [pic](TResizePicForm& D) { pic->ResamplePicture(D.PicWidth, D.PicHeight); });
+    }
+}
+
+void TCanvelloMain::ActBrightenPicExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TAdjBrightDialog dialog(this, pic);
+        RunPictureDialog(pic, dialog, [pic](TAdjBrightDialog& D) { pic->BrightenPicture(D.Brightness(), false); });
+    }
+}
+
+void TCanvelloMain::ActGammaCorrectPicExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TAdjGammaDialog dialog(this, pic);
+        RunPictureDialog(pic, dialog, [pic](TAdjGammaDialog& D) { pic->GammaCorrectPicture(D.Gamma(), false); });
+    }
+}
+
+void TCanvelloMain::ActBlurPicExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TBlurDialog dialog(this, pic);
+        RunPictureDialog(pic, dialog, [pic](TBlurDialog& D) { pic->BlurPicture(D.BlurRadius(), false); });
+    }
+}
+
+void TCanvelloMain::ActAdjustRGBPicExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TAdjRGBDialog dialog(this, pic);
+        RunPictureDialog(pic, dialog,
+                         [pic](TAdjRGBDialog& D) { pic->AdjustRGBPicture(D.Red(), D.Green(), D.Blue(), false); });
+    }
+}
+
 void TCanvelloMain::ActUndoExecute()
 {
     if (TCVPicChildWin* pic = ActivePicChild())
@@ -210,7 +299,9 @@ void TCanvelloMain::UpdateActionsForChild(TBasicCVChild* Child)
     // Select All works on a picture only until the browser window has its own.
     Action("ActSelectAll")->setEnabled(kind == ckPicture);
     for (const char* name : {"ActPicSave", "ActPicSaveAs", "ActCutPic", "ActCopyPic", "ActFlipPic", "ActMirrorPic",
-                             "ActClearPic", "ActGreyScalePic", "ActNegativePic"})
+                             "ActRotatePic", "ActClearPic", "ActEnlargePicCanvas", "ActResizePic", "ActResamplePic",
+                             "ActBlurPic", "ActBrightenPic", "ActGammaCorrectPic", "ActAdjustRGBPic",
+                             "ActGreyScalePic", "ActNegativePic"})
         Action(name)->setEnabled(kind == ckPicture);
     Action("ActPasteClever")->setEnabled(FClipboardHasPicture);
     Action("ActPasteIntoPic")->setEnabled(FClipboardHasPicture && kind == ckPicture);

@@ -82,6 +82,12 @@ bool TFakeUIServices::OpenPictureFiles(QWidget*, std::vector<std::string>& FileN
     return !FileNames.empty();
 }
 
+bool TFakeUIServices::ExecuteDialog(QDialog& Dialog)
+{
+    Dialogs.push_back(Dialog.windowTitle().toStdString());
+    return OnDialog && OnDialog(Dialog);
+}
+
 bool TFakeUIServices::SavePictureFile(QWidget*, std::string& FileName)
 {
     ++SaveDialogs;

@@ -38,10 +38,15 @@ public:
     // Called while a message box is up, after it was recorded: stands for what the user or the event
     // loop does meanwhile (a window closed under the box, for instance).
     std::function<void(const TMessage& Message)> OnMessage;
+    // Stands for the user in a modal dialog: sets its values and answers OK (true) or Cancel. Without
+    // it every dialog is cancelled. The titles of the dialogs run are kept.
+    std::function<bool(QDialog& Dialog)> OnDialog;
+    std::vector<std::string> Dialogs;
 
     TModalResult MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons) override;
     bool OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames) override;
     bool SavePictureFile(QWidget* Parent, std::string& FileName) override;
+    bool ExecuteDialog(QDialog& Dialog) override;
 };
 
 // The services in use (a TQtUIServices until another is installed).

@@ -3,6 +3,8 @@
 // the close question of one picture and of the whole frame (windows closed meanwhile), saving and its
 // error messages, the clipboard's notices and the recent-files thumbnail file.
 #include "shell/CVMain.h"
+#include "dialogs/RotateDlg.h"
+#include "dialogs/SizeDlgs.h"
 
 #include "ClipboardTestSupport.h"
 
@@ -17,6 +19,7 @@
 #include "globals/CVToolVars.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDropEvent>
@@ -113,10 +116,12 @@ protected:
 
 TEST_F(MainWindow, NewPicturesAreNumberedAgainAfterAllClose)
 {
+    // The new-picture dialog answers OK with its defaults.
+    UI.OnDialog = [](QDialog&) { return true; };
     for (int i = 0; i < 3; ++i)
         Main->Action("ActNewPic")->trigger();
     EXPECT_EQ(Titles(), (std::vector<std::string>{"New Picture #1 [1:1]", "New Picture #2 [1:1]", "New Picture #3 [1:1]"}));
-    EXPECT_EQ(Panel(1), "640w x 480h");
+    EXPECT_EQ(Panel(1), "600w x 400h");
     EXPECT_TRUE(Main->Action("ActPicSave")->isEnabled());
     for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
         CloseAndSettle(w);
@@ -638,4 +643,56 @@ TEST_F(MainWindow, PictureCommandsWorkOnTheActivePictureAndFollowTheChildKind)
     SetSelectionClipboard(saved);
     ASSERT_FALSE(UI.Messages.empty());
     EXPECT_EQ(UI.Messages.back().Text, SCannotCopyToClipboard);
+}
+
+// ---- Picture commands through their dialogs -------------------------------------------------------------
+
+TEST_F(MainWindow, DialogCommandsApplyOnOKAndLeaveThePictureOnCancel)
+{
+    UI.OnDialog = [](QDialog& D) {
+        auto& form = dynamic_cast<TNewPicForm&>(D);
+        form.SetPicWidth(30);
+        form.SetPicHeight(20);
+        return true;
+    };
+    Main->Action("ActNewPic")->trigger();
+    TCVPicChildWin* pic = Main->ActivePicChild();
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(pic->Picture().Width(), 30);
+    EXPECT_EQ(pic->Picture().Height(), 20);
+    for (const char* name : {"ActRotatePic", "ActResizePic", "ActBrightenPic", "ActEnlargePicCanvas"})
+        EXPECT_TRUE(Main->Action(name)->isEnabled()) << name;
+
+    UI.OnDialog = [](QDialog& D) {
+        auto& form = dynamic_cast<TResizePicForm&>(D);
+        form.AspRatioCBox->setChecked(false);
+        form.SetPicWidth(15);
+        form.SetPicHeight(12);
+        return true;
+    };
+    Main->Action("ActResizePic")->trigger();
+    EXPECT_EQ(pic->Picture().Width(), 15);
+    EXPECT_EQ(pic->Picture().Height(), 12);
+    EXPECT_EQ(UI.Dialogs.back(), "Resize Picture");
+
+    // A brightness preview cancelled: the picture is as it was and no step was added.
+    const TColor before = pic->Picture().Canvas().Pixels(3, 3);
+    const int steps = pic->UndoList().Count();
+    UI.OnDialog = [pic](QDialog&) {
+        pic->BrightenPicture(50, true);
+        EXPECT_TRUE(pic->IsPreviewing());
+        return false;
+    };
+    Main->Action("ActBrightenPic")->trigger();
+    EXPECT_FALSE(pic->IsPreviewing());
+    EXPECT_EQ(pic->Picture().Canvas().Pixels(3, 3), before);
+    EXPECT_EQ(pic->UndoList().Count(), steps);
+
+    UI.OnDialog = [](QDialog& D) {
+        dynamic_cast<TRotateDialog&>(D).SetAngle(90);
+        return true;
+    };
+    Main->Action("ActRotatePic")->trigger();
+    EXPECT_EQ(pic->Picture().Width(), 12);
+    EXPECT_EQ(pic->Picture().Height(), 15);
 }
