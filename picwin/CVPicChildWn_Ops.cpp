@@ -469,3 +469,14 @@ void TCVPicChildWin::EndPreview()
 {
     FinishPreview(*this, nullptr);
 }
+
+// ---- Undo ----------------------------------------------------------------------------------------------
+
+void TCVPicChildWin::CompactUndoStep()
+{
+    // A preview shows pixels that are not the picture's own: its end puts other ones back.
+    if (IsPreviewing())
+        return;
+    if (auto* step = dynamic_cast<TCVPicGenUndoAction*>(FUndoList->Items(0)))
+        step->Compact(Picture());
+}

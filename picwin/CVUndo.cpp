@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 const char* const kUndoParentInvalid = "Parent Object is invalid";
@@ -46,6 +47,14 @@ void TCVUndoActionFactory::Delete(int Index)
 }
 
 void TCVUndoActionFactory::Clear() { FList.clear(); }
+
+size_t TCVUndoActionFactory::HeldBytes() const
+{
+    size_t bytes = 0;
+    for (const auto& action : FList)
+        bytes += action->HeldBytes();
+    return bytes;
+}
 
 TCVBaseUndoAction* TCVUndoActionFactory::Items(int Index) const
 {
@@ -136,10 +145,87 @@ void TCVPicUndoAction::Undo()
     window.SetModified(WasModified);
 }
 
+// ---- Changed rectangle ---------------------------------------------------------------------------------
+
+namespace {
+
+constexpr size_t kCompareBlock = 256;
+
+// The index of the first byte below N where A and B differ, or N.
+size_t FirstDifference(const uint8_t* A, const uint8_t* B, size_t N)
+{
+    size_t i = 0;
+    while (i + kCompareBlock <= N && std::memcmp(A + i, B + i, kCompareBlock) == 0)
+        i += kCompareBlock;
+    while (i < N && A[i] == B[i])
+        ++i;
+    return i;
+}
+
+// One past the last byte below N where A and B differ, or 0.
+size_t LastDifferenceEnd(const uint8_t* A, const uint8_t* B, size_t N)
+{
+    size_t end = N;
+    while (end >= kCompareBlock && std::memcmp(A + end - kCompareBlock, B + end - kCompareBlock, kCompareBlock) == 0)
+        end -= kCompareBlock;
+    while (end > 0 && A[end - 1] == B[end - 1])
+        --end;
+    return end;
+}
+
+} // namespace
+
+bool FindChangedRect(const TBitmap& A, const TBitmap& B, TRect& Changed)
+{
+    Changed = Rect(0, 0, 0, 0);
+    if (A.PixelFormat() != B.PixelFormat() || A.Width() != B.Width() || A.Height() != B.Height())
+        return false;
+    if (A.PixelFormat() != pf24bit && A.PixelFormat() != pf32bit)
+        return false;
+    const int w = A.Width(), h = A.Height();
+    if (w <= 0 || h <= 0 || !A.Bits() || !B.Bits())
+        return true;
+    const size_t pixelBytes = A.PixelFormat() == pf24bit ? 3 : 4;
+    const size_t rowBytes = size_t(w) * pixelBytes; // the padding at the end of a row is no pixel
+    const uint8_t* bitsA = A.Bits();
+    const uint8_t* bitsB = B.Bits();
+    const size_t strideA = size_t(A.RowBytes()), strideB = size_t(B.RowBytes());
+    auto rowA = [&](int y) { return bitsA + size_t(y) * strideA; };
+    auto rowB = [&](int y) { return bitsB + size_t(y) * strideB; };
+
+    int top = 0;
+    while (top < h && std::memcmp(rowA(top), rowB(top), rowBytes) == 0)
+        ++top;
+    if (top == h)
+        return true;
+    int bottom = h - 1;
+    while (bottom > top && std::memcmp(rowA(bottom), rowB(bottom), rowBytes) == 0)
+        --bottom;
+
+    // Each row is searched only outside the columns already known to differ.
+    size_t first = rowBytes, end = 0;
+    for (int y = top; y <= bottom; ++y) {
+        const uint8_t* a = rowA(y);
+        const uint8_t* b = rowB(y);
+        first = std::min(first, FirstDifference(a, b, first));
+        if (end < rowBytes) {
+            const size_t tail = LastDifferenceEnd(a + end, b + end, rowBytes - end);
+            if (tail > 0)
+                end += tail;
+        }
+    }
+    Changed = Rect(int32_t(first / pixelBytes), top, int32_t((end - 1) / pixelBytes + 1), bottom + 1);
+    return true;
+}
+
+// ---- General step ------------------------------------------------------------------------------------
+
 TCVPicGenUndoAction::~TCVPicGenUndoAction() = default;
 
 void TCVPicGenUndoAction::SetBitmap(const TBitmap* Bitmap)
 {
+    FCompacted = false;
+    FCompactRect = Rect(0, 0, 0, 0);
     if (!Bitmap) {
         FBitmap.reset();
         return;
@@ -149,7 +235,52 @@ void TCVPicGenUndoAction::SetBitmap(const TBitmap* Bitmap)
     CopyBitmap(*Bitmap, *FBitmap);
 }
 
-void TCVPicGenUndoAction::TakeBitmap(std::unique_ptr<TBitmap> Bitmap) { FBitmap = std::move(Bitmap); }
+void TCVPicGenUndoAction::TakeBitmap(std::unique_ptr<TBitmap> Bitmap)
+{
+    FCompacted = false;
+    FCompactRect = Rect(0, 0, 0, 0);
+    FBitmap = std::move(Bitmap);
+}
+
+bool TCVPicGenUndoAction::Compact(const TBitmap& Current)
+{
+    if (!FBitmap || FCompacted)
+        return false;
+    TRect changed;
+    if (!FindChangedRect(*FBitmap, Current, changed))
+        return false;
+    std::unique_ptr<TBitmap> patch;
+    if (!IsRectEmpty(changed)) {
+        try {
+            patch = std::make_unique<TBitmap>();
+            patch->SetPixelFormat(FBitmap->PixelFormat());
+            patch->SetSize(changed.Width(), changed.Height());
+        } catch (...) {
+            // Short of memory for the rectangle: the whole copy stays, undo works as before.
+            return false;
+        }
+        const size_t pixelBytes = FBitmap->PixelFormat() == pf24bit ? 3 : 4;
+        const size_t offset = size_t(changed.Left) * pixelBytes, length = size_t(changed.Width()) * pixelBytes;
+        for (int y = 0; y < changed.Height(); ++y)
+            std::memcpy(patch->ScanLine(y), FBitmap->ScanLine(changed.Top + y) + offset, length);
+    }
+    FFullWidth = FBitmap->Width();
+    FFullHeight = FBitmap->Height();
+    FCompactRect = changed;
+    FBitmap = std::move(patch);
+    FCompacted = true;
+    return true;
+}
+
+size_t TCVPicGenUndoAction::HeldBytes() const
+{
+    size_t bytes = 0;
+    if (FBitmap)
+        bytes += size_t(FBitmap->RowBytes()) * size_t(FBitmap->Height());
+    if (FSelection)
+        bytes += size_t(FSelection->Picture.RowBytes()) * size_t(FSelection->Picture.Height());
+    return bytes;
+}
 
 void TCVPicGenUndoAction::SetSelection(const TPictureSelection* Selection)
 {
@@ -165,7 +296,24 @@ void TCVPicGenUndoAction::Restore(IUndoTarget& Window, TPictureChanges& Flags)
 {
     TEffectsBitmap& picture = Window.PictureScrollBox().Bitmap();
     bool sizeChanged = false;
-    if (FBitmap) {
+    if (FCompacted) {
+        // Only the rectangle goes back; the rest of the picture is the copy's already.
+        sizeChanged = FFullWidth != picture.Width() || FFullHeight != picture.Height();
+        if (sizeChanged)
+            picture.SetSize(FFullWidth, FFullHeight);
+        if (FBitmap) {
+            if (FBitmap->PixelFormat() == picture.PixelFormat()) {
+                const size_t pixelBytes = FBitmap->PixelFormat() == pf24bit ? 3 : 4;
+                const size_t offset = size_t(FCompactRect.Left) * pixelBytes;
+                const size_t length = size_t(FCompactRect.Width()) * pixelBytes;
+                for (int y = 0; y < FCompactRect.Height(); ++y)
+                    std::memcpy(picture.ScanLine(FCompactRect.Top + y) + offset, FBitmap->ScanLine(y), length);
+            } else {
+                picture.Canvas().Draw(FCompactRect.Left, FCompactRect.Top, *FBitmap);
+            }
+        }
+        Flags |= pcPixels;
+    } else if (FBitmap) {
         sizeChanged = FBitmap->Width() != picture.Width() || FBitmap->Height() != picture.Height();
         picture.AssignBitmap(*FBitmap);
         Flags |= pcPixels;

@@ -10,6 +10,7 @@
 #include "platform/SysUtils.h"
 #include "platform/Types.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -68,6 +69,8 @@ public:
     TCVBaseUndoAction& operator=(const TCVBaseUndoAction&) = delete;
 
     virtual void Undo() = 0;
+    // The bytes of pixels the step keeps for its undo.
+    virtual size_t HeldBytes() const { return 0; }
     IUndoParent* Parent() const { return FParent; }
 
 private:
@@ -98,6 +101,8 @@ public:
     void Delete(int Index);
     void Clear();
     int Count() const { return static_cast<int>(FList.size()); }
+    // The bytes of pixels all the steps keep.
+    size_t HeldBytes() const;
     // Step Index (0 newest), or null outside the list.
     TCVBaseUndoAction* Items(int Index) const;
 
@@ -141,7 +146,17 @@ private:
     IUndoTarget* FWindow;
 };
 
+// The bounding rectangle of the pixels that differ between A and B, empty when none do. False when
+// the two cannot be compared pixel by pixel: another size or format, or a format other than 24 or
+// 32 bits.
+bool FindChangedRect(const TBitmap& A, const TBitmap& B, TRect& Changed);
+
 // Puts back a copy of the picture and/or of the floating selection.
+//
+// A compacted step keeps of its picture copy only the rectangle that differs from the picture as it
+// was when the step was compacted (the end of a stroke). Every later change of the picture records
+// a step of its own first, so when this step is undone the picture outside that rectangle is what
+// the copy held: putting the rectangle back restores the same pixels as the whole copy would.
 class TCVPicGenUndoAction : public TCVPicUndoAction {
 public:
     using TCVPicUndoAction::TCVPicUndoAction;
@@ -154,14 +169,29 @@ public:
     // Null drops the snapshot; otherwise the snapshot takes the selection's picture, position and
     // transparent colour (-1 without a mask).
     void SetSelection(const TPictureSelection* Selection);
+    // The picture copy: the whole picture, or in a compacted step the pixels of CompactRect (null
+    // when nothing had changed).
     const TBitmap* Bitmap() const { return FBitmap.get(); }
     const TCVCompactSelection* Selection() const { return FSelection.get(); }
+
+    // Keeps only the rectangle of the copy whose pixels differ from Current (nothing when none
+    // differ) and frees the whole copy. False, with the copy kept whole, when there is no copy, the
+    // step is compacted already, or Current cannot be compared with it (another size or format:
+    // crop, resize...), or memory for the rectangle is short.
+    bool Compact(const TBitmap& Current);
+    bool Compacted() const { return FCompacted; }
+    // Where the kept pixels go back (empty when nothing had changed); meaningful when Compacted.
+    const TRect& CompactRect() const { return FCompactRect; }
+    size_t HeldBytes() const override;
 
     void Restore(IUndoTarget& Window, TPictureChanges& Flags) override;
 
 private:
     std::unique_ptr<TBitmap> FBitmap;
     std::unique_ptr<TCVCompactSelection> FSelection;
+    bool FCompacted = false;
+    TRect FCompactRect;
+    int FFullWidth = 0, FFullHeight = 0; // the picture's size when compacted
 };
 
 // What a reversible step reverses.
