@@ -1,5 +1,6 @@
 // Repainting and scrolling the picture view: a 1280 x 800 view of a 6000 x 4000 picture at several
 // zooms, with and without the zoom grid, rendered into a QImage as the screen would get it.
+#include "WidgetBenchMain.h"
 #include "picwin/PictureScrollBx.h"
 
 #include <QApplication>
@@ -88,13 +89,4 @@ BENCHMARK(BM_FullRepaint)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scroll)->ArgsProduct({{1, 2, 7, 15}, {0, 1}})->ArgNames({"zoom", "page"})->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return WidgetBenchMain(argc, argv); }
