@@ -3,7 +3,7 @@
 #include "browser/PicDBSupport.h"
 
 #include "image/BitmapUtils.h"
-#include "image/XBitmap.h"
+#include "image/ScaledPicture.h"
 #include "platform/Jpeg.h"
 
 #include <QThreadPool>
@@ -34,42 +34,6 @@ void ThumbnailSize(int W, int H, int MaxW, int MaxH, int& NewW, int& NewH)
     NewH = std::max(NewH, 1);
 }
 
-namespace {
-
-// The picture loader with the thumbnail's short cut for JPEG files.
-class TThumbnailPicture : public TXBitmap {
-public:
-    // Loads Stream and leaves the picture's own size in W x H. A JPEG file is decoded with the fast
-    // method at the smallest of 1/8, 1/4, 1/2 that still holds twice the thumbnail's size, so the
-    // area averaging after it has enough pixels to smooth with.
-    void LoadForThumbnail(TStream& Stream, int MaxW, int MaxH, int& W, int& H)
-    {
-        if (!IsBMPStream(Stream) && IsJPEGStream(Stream)) {
-            TJPEGImage Image;
-            Image.LoadFromStream(Stream);
-            W = Image.NaturalWidth();
-            H = Image.NaturalHeight();
-            int TW = 0, TH = 0;
-            ThumbnailSize(W, H, MaxW, MaxH, TW, TH);
-            Image.Performance = jpBestSpeed;
-            Image.Scale = jsFullSize;
-            for (const auto& [Scale, Denom] : {std::pair{jsEighth, 8}, {jsQuarter, 4}, {jsHalf, 2}}) {
-                if ((W + Denom - 1) / Denom >= 2 * TW && (H + Denom - 1) / Denom >= 2 * TH) {
-                    Image.Scale = Scale;
-                    break;
-                }
-            }
-            Image.AssignTo(*this);
-            return;
-        }
-        LoadPictureFromStream(Stream, false);
-        W = Width();
-        H = Height();
-    }
-};
-
-} // namespace
-
 TThumbnail MakeThumbnail(const std::string& Path, int MaxW, int MaxH) noexcept
 {
     TThumbnail Result;
@@ -78,9 +42,12 @@ TThumbnail MakeThumbnail(const std::string& Path, int MaxW, int MaxH) noexcept
         struct stat St {};
         if (::fstat(Stream.Handle(), &St) != 0 || !S_ISREG(St.st_mode))
             return Result;
-        TThumbnailPicture Picture;
+        // A JPEG file is decoded at the smallest scale that holds twice the thumbnail's size.
+        TScaledPicture Picture;
         int W = 0, H = 0;
-        Picture.LoadForThumbnail(Stream, MaxW, MaxH, W, H);
+        Picture.LoadScaled(Stream, [MaxW, MaxH](int PW, int PH, int& TW, int& TH) {
+            ThumbnailSize(PW, PH, MaxW, MaxH, TW, TH);
+        }, W, H);
         if (Picture.Empty())
             return Result;
         int NewW = 0, NewH = 0;

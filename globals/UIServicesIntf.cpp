@@ -24,6 +24,13 @@ TModalResult ShowMessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgTyp
     return QtMessageBox(Parent, Text, Type, Buttons);
 }
 
+bool RunModalDialog(QDialog& Dialog)
+{
+    if (GInstalled)
+        return GInstalled->ExecuteDialog(Dialog);
+    return Dialog.exec() == QDialog::Accepted;
+}
+
 TModalResult QtMessageBox(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons)
 {
     QMessageBox box(Parent);

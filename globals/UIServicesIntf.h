@@ -33,5 +33,7 @@ void InstallUIServices(IUIServices* Services);
 
 // A message box through the installed services; a plain Qt box when none are installed.
 TModalResult ShowMessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons);
+// A modal dialog through the installed services (Qt's own exec when none are installed); true on OK.
+bool RunModalDialog(QDialog& Dialog);
 // A modal Qt message box titled "Canvello" with the asked buttons; what the real services show.
 TModalResult QtMessageBox(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons);

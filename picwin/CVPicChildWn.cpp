@@ -8,6 +8,7 @@
 #include "image/XBitmap.h"
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
+#include "picwin/SprayCan.h"
 
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -18,53 +19,6 @@
 
 namespace {
 
-// The plain pen: a dab where the button goes down, dabs along every move, one undo step per stroke.
-class TPenTool : public IPicTool {
-public:
-    void MouseDown(TCVPicChildWin& Window, TMouseButton Button, TShiftState, int X, int Y) override
-    {
-        if (Button == mbMiddle)
-            return;
-        TPictureScrollBox& box = Window.PictureScrollBox();
-        auto* step = Window.AddUndoAction<TCVPicGenUndoAction>();
-        step->SetBitmap(&Window.Picture());
-        step->SetSelection(Window.Selection());
-        TEffectsBitmap& picture = Window.Picture();
-        picture.SetPenColour(Button == mbLeft ? ForegroundColour : BackgroundColour);
-        picture.Canvas().Pen.Width = PenSettings.Width;
-        picture.SetPenMask(PenSettings.Mask.get());
-        Window.MouseState = Button == mbLeft ? 1 : 2;
-        Window.LastX = box.ClientToPictureX(X);
-        Window.LastY = box.ClientToPictureY(Y);
-        Stroke(Window, Window.LastX, Window.LastY);
-    }
-    void MouseMove(TCVPicChildWin& Window, TShiftState, int X, int Y) override
-    {
-        if (Window.MouseState != 1 && Window.MouseState != 2)
-            return;
-        TPictureScrollBox& box = Window.PictureScrollBox();
-        Stroke(Window, box.ClientToPictureX(X), box.ClientToPictureY(Y));
-    }
-    void MouseUp(TCVPicChildWin& Window, TMouseButton, TShiftState, int, int) override { Window.MouseState = 0; }
-
-private:
-    static void Stroke(TCVPicChildWin& Window, int X, int Y)
-    {
-        TEffectsBitmap& picture = Window.Picture();
-        picture.PenLine(Window.LastX, Window.LastY, X, Y);
-        Window.PictureScrollBox().InvalidateSegment(Window.LastX, Window.LastY, X, Y, picture.Canvas().Pen.Width);
-        Window.LastX = X;
-        Window.LastY = Y;
-        Window.Changed(pcPixels, true);
-    }
-};
-
-TPicToolProvider& ToolProvider()
-{
-    static TPicToolProvider provider;
-    return provider;
-}
-
 std::map<int16_t, QCursor>& CursorTable()
 {
     static std::map<int16_t, QCursor> table;
@@ -73,19 +27,6 @@ std::map<int16_t, QCursor>& CursorTable()
 
 
 } // namespace
-
-void SetPicToolProvider(TPicToolProvider Provider)
-{
-    ToolProvider() = std::move(Provider);
-}
-
-IPicTool* PicToolFor(uint8_t Tool)
-{
-    if (ToolProvider())
-        return ToolProvider()(Tool);
-    static TPenTool pen;
-    return Tool == ctPen ? &pen : nullptr;
-}
 
 void RegisterToolCursor(int16_t Id, const QCursor& Cursor)
 {
@@ -144,6 +85,8 @@ TCVPicChildWin::TCVPicChildWin(QWidget* AOwner, IPicChildHost* MainForm)
 
 TCVPicChildWin::~TCVPicChildWin()
 {
+    // The spray can's timer calls into the window.
+    SprayCan.reset();
     // The base and the view (a child widget) outlive this part of the window: nothing of theirs may
     // call back into it.
     disconnect(this, &QMdiSubWindow::windowStateChanged, this, nullptr);
@@ -239,17 +182,22 @@ bool TCVPicChildWin::BestFit(int PicWidth, int PicHeight)
     return true;
 }
 
+TXBitmap& TCVPicChildWin::SavedPicture(TXBitmap& Merged)
+{
+    if (!FSelection)
+        return Picture();
+    Merged.AssignBitmap(Picture());
+    FSelection->PasteInto(&Merged);
+    return Merged;
+}
+
 bool TCVPicChildWin::SaveToFile(const std::string& Name, std::string* Error)
 {
     try {
-        if (FSelection) {
-            TXBitmap merged;
-            merged.AssignBitmap(Picture());
-            FSelection->PasteInto(&merged);
-            merged.SavePictureToFile(Name, false);
-        } else {
-            Picture().SavePictureToFile(Name, false);
-        }
+        // A shape's outline lives in the pixels while it is dragged: never into the file.
+        EndStroke();
+        TXBitmap merged;
+        SavedPicture(merged).SavePictureToFile(Name, false);
         if (Name != FFileName) {
             FFileName = Name;
             SetDisplayName(ExtractFileName(Name));
@@ -271,6 +219,7 @@ bool TCVPicChildWin::SaveToFile(const std::string& Name, std::string* Error)
 
 void TCVPicChildWin::SetZoom(int Zoom, int CentreX, int CentreY)
 {
+    EndStroke();
     TPictureScrollBox& box = *FPictureScrollBox;
     const TRect v = box.VisibleRect();
     if (CentreX < 0)
@@ -293,6 +242,7 @@ void TCVPicChildWin::ScrollTo(int X, int Y)
 
 void TCVPicChildWin::Undo()
 {
+    EndStroke();
     try {
         FUndoList->Undo();
     } catch (...) {
@@ -305,6 +255,8 @@ void TCVPicChildWin::Undo()
 
 TCVBaseUndoAction* TCVPicChildWin::AddUndoAction(TCVUndoActionClass ActionClass)
 {
+    // Every command that changes the picture records its step first: a running stroke ends here.
+    EndStroke();
     TCVBaseUndoAction* action = FUndoList->AddAction(ActionClass);
     if (auto* pic = dynamic_cast<TCVPicUndoAction*>(action))
         pic->WasModified = FModified;
@@ -364,10 +316,10 @@ void TCVPicChildWin::MakeSelection(const std::function<std::unique_ptr<TPictureS
     // A selection that cannot be made leaves none; its message is shown and goes no further.
     try {
         FSelection.reset();
-        std::unique_ptr<TPictureSelection> sel = Make();
+        FSelection = Make();
+        // The view repaints at once: the new selection must already float over its hole.
         if (Area)
             FPictureScrollBox->InvalidatePictureRect(*Area, 0);
-        FSelection = std::move(sel);
         AttachSelection();
     } catch (...) {
         FSelection.reset();
@@ -418,6 +370,7 @@ void TCVPicChildWin::DropSelection(bool Apply, bool Repaint)
 {
     if (!FSelection)
         return;
+    EndStroke();
     const TRect bounds = FSelection->Bounds();
     if (Apply)
         FSelection->PasteIntoParent();
@@ -431,6 +384,7 @@ void TCVPicChildWin::DropSelection(bool Apply, bool Repaint)
 
 void TCVPicChildWin::RemoveSelection()
 {
+    EndStroke();
     FSelection.reset();
     FPictureScrollBox->setCursor(ToolCursor(CurrentCursor));
 }
@@ -518,38 +472,14 @@ void TCVPicChildWin::PictureScrollBoxBeforeZoomPaint(TBitmap& Bitmap, const TRec
 
 void TCVPicChildWin::PictureScrollBoxPainting(TBitmap& Image, const TRect& R)
 {
-    if (!FSelection || FSelection->Moving)
-        return;
     const TPictureScrollBox& box = *FPictureScrollBox;
-    const TRect sel = box.PictureRectToClient(FSelection->Bounds());
     const TRect painted = box.PictureRectToClient(R);
-    FSelection->DrawOutline(Image, TPoint{painted.Left, painted.Top}, sel, ZoomFactor());
-}
-
-void TCVPicChildWin::PictureScrollBoxMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    FDragTool = PicToolFor(CurrentTool);
-    if (FDragTool)
-        FDragTool->MouseDown(*this, Button, Shift, X, Y);
-}
-
-void TCVPicChildWin::PictureScrollBoxMouseMove(TShiftState Shift, int X, int Y)
-{
-    const TPictureScrollBox& box = *FPictureScrollBox;
-    if (box.PointInPicture(X, Y))
-        ShowCursorPos(box.ClientToPictureX(X), box.ClientToPictureY(Y));
-    else
-        ClearCursorPos();
-    if (IPicTool* tool = FDragTool ? FDragTool : PicToolFor(CurrentTool))
-        tool->MouseMove(*this, Shift, X, Y);
-}
-
-void TCVPicChildWin::PictureScrollBoxMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
-{
-    IPicTool* tool = FDragTool ? FDragTool : PicToolFor(CurrentTool);
-    FDragTool = nullptr;
-    if (tool)
-        tool->MouseUp(*this, Button, Shift, X, Y);
+    if (FSelection && !FSelection->Moving) {
+        const TRect sel = box.PictureRectToClient(FSelection->Bounds());
+        FSelection->DrawOutline(Image, TPoint{painted.Left, painted.Top}, sel, ZoomFactor());
+    }
+    if (FBand != rbNone)
+        DrawRubberBand(Image, TPoint{painted.Left, painted.Top});
 }
 
 void TCVPicChildWin::wheelEvent(QWheelEvent* Event)
@@ -565,10 +495,22 @@ void TCVPicChildWin::wheelEvent(QWheelEvent* Event)
 
 void TCVPicChildWin::keyPressEvent(QKeyEvent* Event)
 {
-    GuardEvent(this, [&] {
-        if (IPicTool* tool = PicToolFor(CurrentTool))
-            tool->KeyDown(*this, Event->key(), ShiftStateOf(Event->modifiers()));
-    });
+    // The arrow keys as the desktop's key codes.
+    int key = 0;
+    switch (Event->key()) {
+    case Qt::Key_Left: key = 37; break;
+    case Qt::Key_Up: key = 38; break;
+    case Qt::Key_Right: key = 39; break;
+    case Qt::Key_Down: key = 40; break;
+    default: break;
+    }
+    if (key != 0) {
+        GuardEvent(this, [&] { FormKeyDown(key, ShiftStateOf(Event->modifiers())); });
+        if (key == 0) {
+            Event->accept();
+            return;
+        }
+    }
     TExtraBtnForm::keyPressEvent(Event);
 }
 

@@ -4,6 +4,7 @@
 // event carrying change flags and the undo depth through another, and fits itself to the zoomed
 // picture. Three kinds differ only in how the picture is first made: blank, a copy of a graphic, or
 // a picture file.
+#include "globals/CVToolVars.h"
 #include "image/SelPoints.h"
 #include "picwin/CVChildClasses.h"
 #include "picwin/CVUndo.h"
@@ -17,9 +18,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TCVPicChildWin;
 class TPictureSelection;
+class TSprayCan;
 
 CANVELLO_EXCEPTION(ECanvelloError, Exception)
 
@@ -48,22 +51,6 @@ public:
     // Asks for the text tool's text; false when there is none.
     virtual bool QueryAddText() = 0;
 };
-
-// A mouse tool of the picture windows. The window hands it the view's events in view coordinates.
-class IPicTool {
-public:
-    virtual ~IPicTool() = default;
-    virtual void MouseDown(TCVPicChildWin& Window, TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
-    virtual void MouseMove(TCVPicChildWin& Window, TShiftState Shift, int X, int Y) = 0;
-    virtual void MouseUp(TCVPicChildWin& Window, TMouseButton Button, TShiftState Shift, int X, int Y) = 0;
-    virtual void KeyDown(TCVPicChildWin& Window, int Key, TShiftState Shift) { (void)Window, (void)Key, (void)Shift; }
-};
-
-// The tool that handles a tool number (null: the window ignores the mouse). The default gives the pen
-// to ctPen and nothing to the others.
-using TPicToolProvider = std::function<IPicTool*(uint8_t Tool)>;
-void SetPicToolProvider(TPicToolProvider Provider);
-IPicTool* PicToolFor(uint8_t Tool);
 
 // The shapes of the tool cursors (crCV... of the tool state), registered by the main window; an
 // unregistered one gives the cross.
@@ -101,6 +88,9 @@ public:
     // Saves the picture with the floating selection merged into the file only. False on any failure
     // (its reason into Error when given), with the name and Modified as they were.
     bool SaveToFile(const std::string& FileName, std::string* Error = nullptr);
+    // The pixels Save writes: the picture itself, or, with a floating selection, Merged made a copy
+    // of it with the selection pasted in.
+    TXBitmap& SavedPicture(TXBitmap& Merged);
     // Zoom around a picture point; a negative coordinate means the centre of the view.
     void SetZoom(int Zoom, int CentreX, int CentreY);
     int ZoomFactor() const { return FPictureScrollBox->ZoomFactor(); }
@@ -176,7 +166,21 @@ public:
     TPictureChangeEvent OnPictureChange;
     TUndoCountChangeEvent OnUndoCountChange;
 
+    // ---- Tools --------------------------------------------------------------------------------------
+    // A stroke runs from the press that sets MouseState to the release of the same button.
+    bool StrokeRunning() const { return MouseState != 0; }
+    // The tool that began the running (or last) stroke.
+    TCVTool StrokeTool() const { return FStrokeTool; }
+    // Ends a running stroke cleanly before something else changes the picture, the selection or the
+    // zoom: the spray can stops, a shape outline and any rubber band are removed, a dragged
+    // selection stops moving, the stroke's undo step is compacted. Nothing while no stroke runs or
+    // from inside the tools' own handlers.
+    void EndStroke();
+    // The window is its MDI area's current child, or stands alone.
+    bool IsActiveChild() const;
+
     // Tool state while a tool is dragged.
+    std::unique_ptr<TSprayCan> SprayCan;
     int32_t LastX = 0, LastY = 0;
     int32_t NonClientWidth = 0, NonClientHeight = 0;
     uint8_t MouseState = 0; // 0 none, 1 left, 2 right, 3 middle
@@ -207,6 +211,39 @@ private:
     void PictureScrollBoxMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
     void PictureScrollBoxMouseMove(TShiftState Shift, int X, int Y);
     void PictureScrollBoxMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    void FormKeyDown(int& Key, TShiftState Shift);
+
+    // ---- Tool helpers ------------------------------------------------------------------------------
+    enum TRubberBand : uint8_t { rbNone, rbZoom, rbRect, rbFreehand };
+    // Marks the tools' own handlers running: EndStroke from inside them does nothing.
+    struct TToolScope {
+        explicit TToolScope(TCVPicChildWin& W) : Window(W) { ++Window.FToolBusy; }
+        ~TToolScope() { --Window.FToolBusy; }
+        TCVPicChildWin& Window;
+    };
+    void BeginStroke(TShiftState Shift, int X, int Y);
+    void MoveStroke(int X, int Y);
+    void ReleaseStroke();
+    // Undoes what the running stroke has left on the screen and in the picture, then ends it.
+    void CancelStroke();
+    // MouseState := 0 and the stroke's undo step keeps only what changed.
+    void FinishStroke();
+    TColor ButtonColour() const { return MouseState == 1 ? ForegroundColour : BackgroundColour; }
+    TColor OtherColour() const { return MouseState == 1 ? BackgroundColour : ForegroundColour; }
+    int Snap(int V) const { return picview::SnapToZoom(V, ZoomFactor()); }
+    void SetViewCursor(int16_t Id);
+    // The shape tool's figure of R with the picture canvas's current pen.
+    void DrawShapeOutline(const TRect& R);
+    void DrawShape(const TRect& R, TColor Colour);
+    // How far a shape drag near or beyond the view's edge scrolls it (client pixels).
+    TPoint AutoScrollDelta(int X, int Y, int Margin) const;
+    // Rubber bands live in client pixels and are drawn into every repainted patch of the view.
+    void DrawRubberBand(TBitmap& Image, TPoint Origin) const;
+    void InvalidateClientRect(const TRect& R);
+    void InvalidateBandRect(const TRect& R);
+    // The band's moving corner to client point (X, Y), snapped; old and new edges repainted.
+    void MoveBandCorner(TRect& Band, int X, int Y);
+    void RemoveRubberBand();
 
     IPicChildHost* FMainForm;
     TPictureScrollBox* FPictureScrollBox;
@@ -216,7 +253,13 @@ private:
     std::string FDisplayName;
     bool FModified = false;
     std::unique_ptr<TPictureSelection> FSelection;
-    IPicTool* FDragTool = nullptr; // the tool that took the last press, until its release
+    TCVTool FStrokeTool = ctPen;
+    bool FStrokeStep = false;   // the running stroke recorded an undo step
+    bool FShapeOutline = false; // the shape outline is in the picture's pixels
+    int FToolBusy = 0;
+    TPoint FGrab;               // where the moved selection was taken, from its top left
+    TRubberBand FBand = rbNone;
+    std::vector<TPoint> FBandPath; // the freehand band, client pixels
 };
 
 // A blank picture of a size and colour.

@@ -132,6 +132,18 @@ magick_ms() {
     "$(printf '%q ' "$im" "$picture" -negate "$@" null:)"
 }
 
+# ImageMagick ($im) writing PICTURE.mpc, after the base's negation, to OUTPUT with OPTIONS..., less the
+# base that writes to null:; the output is removed. Usage: magick_write_ms PICTURE.mpc OUTPUT [OPTIONS...]
+# Echoes the milliseconds.
+magick_write_ms() {
+  local picture=$1 output=$2
+  shift 2
+  paired_ms wall_us "$(printf '%q ' "$im" "$picture" -negate null:)" \
+    "$(printf '%q ' "$im" "$picture" -negate "$@" "$output")"
+  rm -f "${output#*:}"
+  echo "$op_ms"
+}
+
 # libvips's own time in microseconds for one run of vips with ARGUMENTS: the sum of the "done in"
 # times that --vips-progress reports (no start-up, no opening of files).
 vips_clock_us() {

@@ -248,6 +248,78 @@ void TCVClipboard::EnumItems(const TEnumClipboardItemsEvent& Callback) const
     }
 }
 
+namespace {
+
+// FNV-1a over the size and up to 64 evenly spread runs of 64 bytes of a picture.
+uint64_t PictureFingerprint(const uint8_t* Data, int64_t Size)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](uint8_t b) {
+        h ^= b;
+        h *= 1099511628211ull;
+    };
+    for (int i = 0; i < 8; ++i)
+        mix(uint8_t(uint64_t(Size) >> (8 * i)));
+    constexpr int64_t kRuns = 64, kRun = 64;
+    const int64_t step = std::max<int64_t>(kRun, Size / kRuns);
+    for (int64_t start = 0; start < Size; start += step)
+        for (int64_t i = start; i < std::min(Size, start + kRun); ++i)
+            mix(Data[i]);
+    return h;
+}
+
+} // namespace
+
+std::vector<TCVClipboard::TItemInfo> TCVClipboard::ItemInfos() const
+{
+    std::vector<TItemInfo> items;
+    const QMimeData* data = System.MimeData();
+    switch (GetPriorityFormat()) {
+    case ccBitmap:
+        items.push_back({TCVClipboardStream::ForeignItemID, -1, 0});
+        break;
+    case ccCanvello: {
+        // The data stays shared with the clipboard: no copy of the block.
+        const QByteArray block = data ? data->data(CVClipboardFormat) : QByteArray();
+        const auto* bytes = reinterpret_cast<const uint8_t*>(block.constData());
+        if (!TCVClipboardStream::VisitBlock(bytes, block.size(),
+                                            [&](uint32_t ItemID, TColor Tag, const uint8_t* Picture, int64_t Size) {
+                                                items.push_back({ItemID, Tag, PictureFingerprint(Picture, Size)});
+                                            }))
+            items.clear();
+        break;
+    }
+    default:
+        break;
+    }
+    return items;
+}
+
+bool TCVClipboard::ReadItemPicture(uint32_t ItemID, TBitmap& Bitmap) const
+{
+    if (ItemID == TCVClipboardStream::ForeignItemID)
+        return GetPriorityFormat() == ccBitmap && ReadImage(Bitmap);
+    const QMimeData* data = System.MimeData();
+    if (!data || GetPriorityFormat() != ccCanvello)
+        return false;
+    const QByteArray block = data->data(CVClipboardFormat);
+    bool found = false, read = false;
+    TCVClipboardStream::VisitBlock(reinterpret_cast<const uint8_t*>(block.constData()), block.size(),
+                                   [&](uint32_t ID, TColor, const uint8_t* Picture, int64_t Size) {
+                                       if (found || ID != ItemID)
+                                           return;
+                                       found = true;
+                                       try {
+                                           TBytesStream stream(Picture, Size);
+                                           ReadBMP(stream, Bitmap);
+                                           read = true;
+                                       } catch (const std::exception&) {
+                                           read = false;
+                                       }
+                                   });
+    return read;
+}
+
 // ---- The program's clipboard ------------------------------------------------------------------------
 TCVClipboard* CVClipboard = nullptr;
 

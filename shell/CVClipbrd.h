@@ -105,6 +105,20 @@ public:
     // ForeignItemID and tag -1. A failure is reported as "ENumCVClipboardItems error" + its message.
     void EnumItems(const TEnumClipboardItemsEvent& Callback) const;
 
+    // What tells the pictures apart without reading them: the id, the tag and a fingerprint of the
+    // picture's bytes (ids come from clock ticks, so another program's history may reuse one).
+    struct TItemInfo {
+        uint32_t ItemID = 0;
+        TColor Tag = -1;
+        uint64_t Fingerprint = 0;
+    };
+    // Every picture's info, newest first, read where the clipboard keeps them (nothing copied or
+    // decoded); another program's picture is one item with ForeignItemID. Empty for a clipboard
+    // without pictures or with a damaged block.
+    std::vector<TItemInfo> ItemInfos() const;
+    // The picture of one item into Bitmap; false when it is not there or cannot be read.
+    bool ReadItemPicture(uint32_t ItemID, TBitmap& Bitmap) const;
+
 private:
     // The private block into Stream; false (Stream unchanged) when it cannot be read.
     bool ReadPrivateBlock(TCVClipboardStream& Stream) const;

@@ -20,6 +20,17 @@ void PutLE32(uint8_t* p, uint32_t v)
     p[3] = uint8_t(v >> 24);
 }
 
+// The id and size of the item at Pos of a block, when its header fits and 12 <= size <= bytes left.
+bool HeaderAt(const uint8_t* Data, int64_t Size, int64_t Pos, uint32_t& ItemID, int64_t& ItemSize)
+{
+    if (Pos < TCVClipboardStream::FirstItemOffset || Size - Pos < TCVClipboardStream::ItemHeaderSize)
+        return false;
+    const uint8_t* p = Data + Pos;
+    ItemID = GetLE32(p);
+    ItemSize = static_cast<int32_t>(GetLE32(p + 4));
+    return ItemSize >= TCVClipboardStream::ItemHeaderSize && ItemSize <= Size - Pos;
+}
+
 uint32_t SystemTickCount()
 {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -60,12 +71,7 @@ int32_t TCVClipboardStream::DecCount()
 
 bool TCVClipboardStream::ItemAt(int64_t Pos, uint32_t& ItemID, int64_t& ItemSize)
 {
-    if (Pos < FirstItemOffset || Size() - Pos < ItemHeaderSize)
-        return false;
-    const uint8_t* p = Memory() + Pos;
-    ItemID = GetLE32(p);
-    ItemSize = static_cast<int32_t>(GetLE32(p + 4));
-    return ItemSize >= ItemHeaderSize && ItemSize <= Size() - Pos;
+    return HeaderAt(Memory(), Size(), Pos, ItemID, ItemSize);
 }
 
 uint32_t TCVClipboardStream::AddItem(const TBitmap& Bitmap, TColor Tag)
@@ -233,4 +239,23 @@ void TCVClipboardStream::LoadBlock(const void* Data, int64_t Size)
     else if (this->Size() > end)
         SetSize(end);
     SetPosition(0);
+}
+
+bool TCVClipboardStream::VisitBlock(const uint8_t* Data, int64_t Size, const TBlockItemVisitor& Visit)
+{
+    const int32_t count = Data && Size >= FirstItemOffset ? static_cast<int32_t>(GetLE32(Data)) : 0;
+    if (count < 0)
+        return false;
+    // The whole block is checked before any item is shown, as LoadBlock does.
+    uint32_t id = 0;
+    int64_t size = 0, pos = FirstItemOffset;
+    for (int32_t i = 0; i < count; ++i, pos += size)
+        if (!HeaderAt(Data, Size, pos, id, size))
+            return false;
+    pos = FirstItemOffset;
+    for (int32_t i = 0; i < count; ++i, pos += size) {
+        HeaderAt(Data, Size, pos, id, size);
+        Visit(id, static_cast<TColor>(GetLE32(Data + pos + 8)), Data + pos + ItemHeaderSize, size - ItemHeaderSize);
+    }
+    return true;
 }

@@ -67,6 +67,13 @@ public:
     // bytes left, or items missing) counts as empty; bytes after the last item are dropped.
     void LoadBlock(const void* Data, int64_t Size);
 
+    // Shows the items of a block where it lies, newest first, without copying it: Visit gets each
+    // item's id, tag and picture bytes (a BMP). False, visiting nothing, for a block that LoadBlock
+    // would take as empty for being damaged.
+    using TBlockItemVisitor =
+        std::function<void(uint32_t ItemID, TColor Tag, const uint8_t* Picture, int64_t PictureSize)>;
+    static bool VisitBlock(const uint8_t* Data, int64_t Size, const TBlockItemVisitor& Visit);
+
 private:
     // Walks at most Limit items from the first while they are well-formed; Visit (when given) sees
     // each one first and stops the walk there by returning false. Returns the number of items passed;

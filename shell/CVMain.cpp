@@ -6,11 +6,16 @@
 #include "controls/RFPicPopupMenu.h"
 #include "controls/RecentColorsGrd.h"
 #include "controls/XGraphicCtrls.h"
+#include "controls/AdvancedCombos.h"
 #include "controls/XPanels.h"
+#include "controls/XSpinEdits.h"
 #include "controls/XStatusbar.h"
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
 #include "shell/CVClipbrd.h"
+#include "shell/CVToolSettings.h"
+#include "shell/CVSettings.h"
+#include "shell/DockingPanel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -365,6 +370,7 @@ TCanvelloMain::~TCanvelloMain()
 {
     // The children refer to this window as their host: they go first.
     FClosingAll = true;
+    DestroyPinnedViewers();
     if (FClipboard && FClipboard == CVClipboard)
         FClipboard->RemoveListener(this);
     for (QMdiSubWindow* w : FMdiArea->subWindowList())
@@ -536,10 +542,12 @@ void TCanvelloMain::CreateActions()
     on("ActGammaCorrectPic", &TCanvelloMain::ActGammaCorrectPicExecute);
     on("ActBlurPic", &TCanvelloMain::ActBlurPicExecute);
     on("ActAdjustRGBPic", &TCanvelloMain::ActAdjustRGBPicExecute);
+    on("ActPrintPic", &TCanvelloMain::ActPrintPicExecute);
     for (const char* name : {"ActShowHideZoomGrid", "ActAbout"})
         FActions[name]->setEnabled(true);
     for (const auto& a : windowActs)
         FActions[a[0]]->setEnabled(true);
+    CreateBrowseActions();
 }
 
 void TCanvelloMain::CreateMenus()
@@ -575,6 +583,7 @@ void TCanvelloMain::CreateMenus()
     add(FColourMenu, {"ActBrightenPic", "ActGammaCorrectPic", "ActAdjustRGBPic", "ActGreyScalePic", "ActNegativePic"});
     FBrowseMenu = bar->addMenu("&Browse");
     FBrowseMenu->menuAction()->setVisible(false);
+    CreateBrowseMenu();
     FWindowMenu = bar->addMenu("&Window");
     connect(FWindowMenu, &QMenu::aboutToShow, this, [this, add] {
         // The five arrangements, then the open windows.
@@ -629,7 +638,9 @@ void TCanvelloMain::CreateToolBars()
          "ActResizePic", "ActResamplePic", "ActBlurPic"});
     bar("ColourToolBar", "Colour", "ActColourToolbar",
         {"ActBrightenPic", "ActGammaCorrectPic", "ActAdjustRGBPic", "ActGreyScalePic", "ActNegativePic"});
-    bar("BrowseToolBar", "Browser", "ActBrowseToolbar", {"ActBrowseDir"});
+    bar("BrowseToolBar", "Browser", "ActBrowseToolbar",
+        {"ActBrowseDir", "", "ActBrwsrRefresh", "ActBrwsrShowTV", "", "ActBrwsrSortByName", "ActBrwsrSortByDate",
+         "ActBrwsrSortByType", "ActBrwsrSortBySize", "ActBrwsrSortAsc", "ActBrwsrSortDesc", "", "ActBrwsrOpenImage"});
     addToolBarBreak(Qt::TopToolBarArea);
     bar("ToolsToolBar", "Tools", "ActToolsToolbar",
         {"ActPen", "ActSpecialPen", "ActFill", "ActSprayCan", "ActShapes", "ActAddText", "", "ActDropper", "ActDrag",
@@ -665,22 +676,25 @@ QWidget* TCanvelloMain::CreateSettingsPanel()
         auto* box = new QVBoxLayout;
         box->setSpacing(1);
         auto* label = new QLabel(Caption, page);
+        label->setObjectName(Control->objectName() + "Label");
         label->setAlignment(Qt::AlignHCenter);
         box->addWidget(label);
         box->addWidget(Control);
         row->addLayout(box);
     };
     auto spin = [&](const char* Name, const char* Caption, int Min, int Max, int Value) {
-        auto* s = new QSpinBox(page);
+        auto* s = new TXSpinEdit(page);
         s->setObjectName(Name);
-        s->setRange(Min, Max);
-        s->setValue(Value);
+        s->SetMinValue(Min);
+        s->SetMaxValue(Max);
+        s->SetValue(Value);
         s->setFixedWidth(64);
         s->setEnabled(false);
         labelled(Caption, s);
     };
-    auto combo = [&](const char* Name, const char* Caption, std::initializer_list<const char*> Items) {
-        auto* c = new QComboBox(page);
+    auto combo = [&](const char* Name, const char* Caption, std::initializer_list<const char*> Items,
+                     QComboBox* Box = nullptr) {
+        QComboBox* c = Box ? Box : new QComboBox(page);
         c->setObjectName(Name);
         for (const char* i : Items)
             c->addItem(i);
@@ -693,13 +707,13 @@ QWidget* TCanvelloMain::CreateSettingsPanel()
     const std::initializer_list<const char*> tips = {"Round", "Square", "Triangle", "Left Slash", "Right Slash"};
     newPage("PenSheet");
     spin("PenWidthSpin", "Width", 1, 500, 1);
-    combo("PenShapeCombo", "Shape", tips);
+    combo("PenShapeCombo", "Shape", tips, new TAdvancedComboBox(page));
     newPage("FillSheet");
     spin("FillTolerSpin", "Tolerance", 0, 255, 0);
     newPage("SpecialPenSheet");
     combo("SpecPenActionCombo", "Action", {"Colour Replace", "Smudge", "Brighten", "Darken"});
     spin("SpecPenWidthSpin", "Width", 1, 500, 1);
-    combo("SpecPenShapeCombo", "Shape", tips);
+    combo("SpecPenShapeCombo", "Shape", tips, new TAdvancedComboBox(page));
     spin("SpecPenSetting1Spin", "Tolerance", 0, 255, 0);
     newPage("SprayCanSheet");
     spin("SprayCanWidthSpin", "Width", 1, 500, 60);
@@ -708,7 +722,7 @@ QWidget* TCanvelloMain::CreateSettingsPanel()
     newPage("ShapesSheet");
     spin("ShapeWidthSpin", "Border", 1, 500, 1);
     combo("ShapeShapeCombo", "Shape", {"Line", "Square", "Rectangle", "Circle", "Ellipse"});
-    combo("ShapeStyleCombo", "Style", {"Outlined", "Filled"});
+    combo("ShapeStyleCombo", "Style", {"Outlined", "Filled"}, new TAdvancedCustomComboBox(page));
     newPage("AddTextSheet");
     newPage("ZoomSheet");
     FZoomCombo = combo("ZoomCombo", "Zoom", {});
@@ -725,7 +739,7 @@ QWidget* TCanvelloMain::CreateSettingsPanel()
     trans->setIcon(GlyphIcon("selectrect"));
     trans->setEnabled(false);
     row->addWidget(trans);
-    combo("TransColCombo", "Transparent colour", {"Foreground Colour", "Background Colour"})
+    combo("TransColCombo", "Transparent colour", {}, new TColourComboSel(page))
         ->setToolTip("Transparent selection colour");
     newPage("MagicWandSheet");
     spin("MagicWandTolerSpin", "Tolerance", 0, 255, 0);
@@ -765,9 +779,9 @@ void TCanvelloMain::CreateSidePanel()
 
     auto* swatches = new QHBoxLayout;
     auto swatch = [&](const char* Name, TColor Colour) {
-        auto* frame = new QFrame(FColourPanel);
-        frame->setFrameShape(QFrame::Panel);
-        frame->setFrameShadow(QFrame::Sunken);
+        auto* frame = new TXPanel(FColourPanel);
+        frame->SetBevelOuter(bvRaised);
+        frame->SetBevelInner(bvRaised);
         frame->setFixedSize(30, 30);
         auto* show = new TColourShow(frame);
         show->setObjectName(Name);
@@ -800,14 +814,20 @@ void TCanvelloMain::CreateSidePanel()
     FGreenLabel = new QLabel(FRGBPanel);
     FBlueLabel = new QLabel(FRGBPanel);
     FColourShow = new TColourShow(FRGBPanel);
+    FRedLabel->setObjectName("RedLabel");
+    FGreenLabel->setObjectName("GreenLabel");
+    FBlueLabel->setObjectName("BlueLabel");
+    FColourShow->setObjectName("ColourShow");
     FColourShow->setFixedSize(24, 12);
     for (QWidget* w : std::initializer_list<QWidget*>{FRedLabel, FGreenLabel, FBlueLabel, FColourShow})
         rgb->addWidget(w);
     FRGBPanel->hide();
     colours->addWidget(FRGBPanel);
+    // The colour controls keep together at the top when the panel has room to spare.
+    colours->addStretch(1);
     layout->addWidget(FColourPanel);
 
-    FSideBarDockingPanel = new QFrame(FSideBarPanel);
+    FSideBarDockingPanel = new TDockingPanel(FSideBarPanel);
     FSideBarDockingPanel->setObjectName("SideBarDockingPanel");
     layout->addWidget(FSideBarDockingPanel, 1);
 }
@@ -853,6 +873,7 @@ void TCanvelloMain::FormCreate()
     resize(1024, 720);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    ReadPlacement();
     setAcceptDrops(true);
     InitCVGlobal();
     RegisterCursors();
@@ -879,6 +900,7 @@ void TCanvelloMain::FormCreate()
     setCentralWidget(central);
     connect(FMdiArea, &QMdiArea::subWindowActivated, this,
             [this](QMdiSubWindow* W) { GuardEvent(this, [&] { ChildActivated(W); }); });
+    FToolPanel = new TToolPanel(*this);
 
     UpdateActionsForChild(nullptr);
     ViewerWasVisible = false;
@@ -893,11 +915,16 @@ void TCanvelloMain::FormCreate()
     FRecentFilesPopupMenu->FileNamePath = FThumbnailFile;
     FRecentFilesPopupMenu->SetFileHeaderName("Canvello RFP");
     FRecentFilesPopupMenu->DoubleBuffered = true;
-    FRecentFilesPopupMenu->LoadFromFile();
+    // The stored length first: the thumbnail file brings no more files than the list may hold.
+    FRecentFilesPopupMenu->SetMaxFileList(StoredMaxFileList());
+    const bool thumbnailsLoaded = FRecentFilesPopupMenu->LoadFromFile();
     FRecentFilesPopupMenu->DefaultOnItemClick = [this](TRecentFileItem* Item) {
         const std::string name = Item->FileName();
         GuardEvent(this, [&] { OpenPictureFile(name); });
     };
+    // The recent files' names come from the settings only when the thumbnail file gave none.
+    LoadSettings(!thumbnailsLoaded);
+    CreatePinnedViewers();
     // The clipboard tells this window of every change from now on.
     if (CVClipboard) {
         FClipboard = CVClipboard;

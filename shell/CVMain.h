@@ -21,12 +21,18 @@ class QStackedWidget;
 class QToolBar;
 class QToolButton;
 class TBasicCVChild;
+class TCVBrowserChildWn;
+struct TFileActionRecord;
 class TCVClipboard;
 class TCollapsingPanel;
 class TColourShow;
 class TColourSpectrum;
 class TRecentColorsGrid;
 class TRecentFilesPicPopupMenu;
+class TToolPanel;
+class TCbViewerForm;
+class TDockingPanel;
+class TViewerForm;
 class TXStatusBar;
 
 // Size and colour of the picture the New command makes.
@@ -58,6 +64,31 @@ public:
     // Brings Window to the front as the active child, restoring it first when it is minimised.
     void ActivateChild(QMdiSubWindow* Window);
 
+    // ---- Browser windows (CVMain_Browser.cpp) -------------------------------------------------------------
+    bool GetActiveBrowserChild(TCVBrowserChildWn*& Child) const;
+    // Opens a browser window on Folder; false when it could not be made (the error was shown).
+    bool OpenBrowser(const std::string& Folder, bool Maximized);
+    void SetupBrowserChild(TCVBrowserChildWn* Child);
+    // Delivers a file action to every child window in order, at once.
+    void BroadcastToChildren(const TFileActionRecord& Record);
+    // Copies or moves a picture file and tells every child; false when it was not done.
+    bool CopyFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir);
+    bool MoveFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir);
+
+    // ---- Browse commands (CVMain_Browse.cpp) --------------------------------------------------------------
+    // Sorting needs two pictures, the commands on the selection one; -1 disables them all.
+    void BrowserActionsFor(int Count);
+    // Rename Dir + OldName (exact names: a change of letter case is a rename) or move Dir + FileName to
+    // the trash, and tell every child; false when it was not done.
+    bool RenameFileAction(const std::string& OldName, const std::string& NewName, const std::string& Dir);
+    bool DeleteFileAction(const std::string& FileName, const std::string& Dir);
+    // Renames OldNames[i] to NewNames[i] in Dir, in an order in which no file of the run lands on
+    // another still to move; stops at the first failure and says which files were renamed.
+    bool RenameFiles(const std::vector<std::string>& OldNames, const std::vector<std::string>& NewNames,
+                     const std::string& Dir);
+    // Asks for a folder, starting at Folder, which takes the choice; false when cancelled.
+    bool ChooseFolder(const std::string& Caption, std::string& Folder);
+
     // ---- Commands that work now ---------------------------------------------------------------------
     // Saves the active picture under its own name (asking for one when it has none) or, with AskName,
     // under a chosen name. False when it failed (the error was shown) or the dialog was cancelled.
@@ -84,8 +115,34 @@ public:
     TRecentFilesPicPopupMenu* RecentFilesPopupMenu() const { return FRecentFilesPopupMenu; }
     TCollapsingPanel* SideBarPanel() const { return FSideBarPanel; }
     QComboBox* ZoomCombo() const { return FZoomCombo; }
+    TToolPanel* ToolPanel() const { return FToolPanel; }
     // The action of an object name ("ActOpenPic"...), or null.
     QAction* Action(const std::string& Name) const;
+
+    // ---- Settings (CVSettings.cpp) ----------------------------------------------------------------------
+    // The stored placement, fitted onto the screens of now.
+    void ReadPlacement();
+    // ReadRecentFiles: the recent files' names too (when the thumbnail file gave none).
+    void LoadSettings(bool ReadRecentFiles);
+    // WriteRecentFiles: the recent files' names too (when the thumbnail file could not be written).
+    void SaveSettings(bool WriteRecentFiles);
+    bool BrowserTreeVisible() const;
+    void SetBrowserTreeVisible(bool Value);
+    // The text tool's recent texts, newest first, and how many are kept.
+    std::vector<std::string> RecentTexts;
+    uint8_t MaxRecentList = 10;
+
+    // ---- Viewers (CVMain_Viewers.cpp) ---------------------------------------------------------------------
+    TViewerForm* Viewer() const { return FViewer; }
+    TCbViewerForm* CbViewer() const { return FCbViewer; }
+    TDockingPanel* DockingPanel() const { return FSideBarDockingPanel; }
+    bool ViewerShown() const;
+    bool CbViewerShown() const;
+    void ShowViewer(bool Show);
+    void ShowCbViewer(bool Show);
+    // Feeds the picture viewer from Child (null: clears it); only while it is shown unless Force.
+    void UpdateViewer(TCVPicChildWin* Child, bool Force);
+    void UpdatePinnedWindows();
 
 protected:
     // Also the program's own messages: the clipboard's change notice.
@@ -95,8 +152,12 @@ protected:
     void dragEnterEvent(QDragEnterEvent* Event) override;
     void dropEvent(QDropEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void moveEvent(QMoveEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
 
 private:
+    // The tool panel drives the settings pages and the colour panel built here.
+    friend class TToolPanel;
     // Frame building (CVMain.cpp).
     void FormCreate();
     void CreateActions();
@@ -148,7 +209,31 @@ private:
     void ActGammaCorrectPicExecute();
     void ActBlurPicExecute();
     void ActAdjustRGBPicExecute();
+    void ActPrintPicExecute();
     bool PasteAsNewPicture(TBitmap* Bitmap, TColor Tag);
+    // Browse commands (CVMain_Browse.cpp).
+    void CreateBrowseActions();
+    void CreateBrowseMenu();
+    // The browse part of UpdateActionsForChild; KindChanged: the kind of the active child changed.
+    void UpdateBrowseActions(TBasicCVChild* Child, bool KindChanged);
+    void BrowserContentsChange(TCVBrowserChildWn* Sender);
+    void ActBrowseDirExecute();
+    void ActBrwsrOpenImageExecute(TCVBrowserChildWn* Browser);
+    void CopyOrMoveSelected(TCVBrowserChildWn* Browser, bool Move);
+    void ActBrwsrDeleteImageExecute(TCVBrowserChildWn* Browser);
+    void ActBrwsrRenameImageExecute(TCVBrowserChildWn* Browser);
+    void ActBrwsrRenameImagesExecute(TCVBrowserChildWn* Browser);
+    // The browser window a drag comes from (its grid dragging thumbnails), or null.
+    TCVBrowserChildWn* DragFromBrowser(QObject* Source) const;
+    // The viewers (CVMain_Viewers.cpp).
+    void CreatePinnedViewers();
+    // Frees the viewers; they write their settings as they go.
+    void DestroyPinnedViewers();
+    void ViewerClosed();
+    void CbViewerClosed();
+    void ViewerPosition(int X, int Y);
+    void CbViewerPasteImage(TBitmap* Bitmap, bool AsNew, TColor Tag);
+    void DockChanged();
     void ZoomComboSelect(int Index);
 
     QMdiArea* FMdiArea = nullptr;
@@ -156,7 +241,10 @@ private:
     TCollapsingPanel* FSideBarPanel = nullptr;
     QWidget* FSettingsPanel = nullptr;
     QStackedWidget* FSettingsPages = nullptr;
-    QWidget* FSideBarDockingPanel = nullptr;
+    TDockingPanel* FSideBarDockingPanel = nullptr;
+    TViewerForm* FViewer = nullptr;
+    TCbViewerForm* FCbViewer = nullptr;
+    bool FBrowserTreeVisible = true;
     QWidget* FColourPanel = nullptr;
     TRecentColorsGrid* FRecentColorsGrid = nullptr;
     TColourShow* FFGColourShow = nullptr;
@@ -169,6 +257,7 @@ private:
     TColourShow* FColourShow = nullptr;
     QComboBox* FZoomCombo = nullptr;
     TRecentFilesPicPopupMenu* FRecentFilesPopupMenu = nullptr;
+    TToolPanel* FToolPanel = nullptr;
     QMenu* FFileMenu = nullptr;
     QMenu* FImageMenu = nullptr;
     QMenu* FColourMenu = nullptr;

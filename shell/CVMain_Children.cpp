@@ -9,6 +9,9 @@
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
 #include "shell/CVClipbrd.h"
+#include "shell/CVSettings.h"
+#include "shell/DockingPanel.h"
+#include "shell/Viewer.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
 
@@ -170,6 +173,12 @@ void TCanvelloMain::SetupPicChild(TCVPicChildWin* Child)
     Child->SetStatusBar(FMainStatusBar);
     Child->PictureScrollBox().setCursor(ToolCursor(CurrentCursor));
     Child->PictureScrollBox().SetShowZoomGrid(Action("ActShowHideZoomGrid")->isChecked());
+    UpdateViewer(Child, false);
+    // A window that goes (with or without its close question) takes its picture out of the viewer.
+    connect(Child, &QObject::destroyed, this, [this, picture = &Child->Picture()] {
+        if (FViewer && FViewer->Picture() == picture)
+            FViewer->Clear(true);
+    });
     FZoomCombo->setCurrentIndex(Child->ZoomFactor() - 1);
     UpdateActionsForChild(Child);
 }
@@ -179,7 +188,9 @@ void TCanvelloMain::SetupPicChild(TCVPicChildWin* Child)
 void TCanvelloMain::ChildActivated(QMdiSubWindow* Window)
 {
     auto* child = dynamic_cast<TBasicCVChild*>(Window);
-    if (auto* pic = dynamic_cast<TCVPicChildWin*>(child))
+    auto* pic = dynamic_cast<TCVPicChildWin*>(child);
+    UpdateViewer(pic, false);
+    if (pic)
         FZoomCombo->setCurrentIndex(pic->ZoomFactor() - 1);
     UpdateActionsForChild(child);
 }
@@ -196,6 +207,8 @@ void TCanvelloMain::ChildCloseQuery(TBasicCVChild* Sender, bool& CanClose)
             // A save that fails or is cancelled keeps the window and its picture.
             CanClose = SavePicture(pic, false);
     }
+    if (CanClose && ViewerShown())
+        FViewer->Clear(true);
     if (CanClose && FMdiArea->subWindowList().size() <= 1) {
         UpdateActionsForChild(nullptr);
         ClearStatusPanels();
@@ -211,6 +224,17 @@ void TCanvelloMain::PictureChanged(TCVPicChildWin* Sender, TPictureChanges Flags
         SetCropEnabled(false);
     if (Flags & pcZoom)
         FZoomCombo->setCurrentIndex(Sender->ZoomFactor() - 1);
+    // The viewer follows the active window only (the selection it asks for when it draws).
+    if (!ViewerShown() || Sender != ActivePicChild())
+        return;
+    if (Flags & pcPictureSize) {
+        FViewer->LayoutViewBox();
+        FViewer->SetViewRect(Sender->PictureScrollBox().VisibleRect());
+    } else if (Flags & (pcView | pcZoom | pcWindowSize)) {
+        FViewer->SetViewRect(Sender->PictureScrollBox().VisibleRect());
+    } else {
+        FViewer->RenderView();
+    }
 }
 
 void TCanvelloMain::ChildUndoCountChange(TCVPicChildWin*, int Count)
@@ -270,28 +294,9 @@ void TCanvelloMain::GetMaxChildClientSize(int& Width, int& Height)
         Height -= SM_CYHSCROLL;
 }
 
-void TCanvelloMain::SetForegroundColour(TColor Colour, bool)
-{
-    ForegroundColour = Colour;
-}
-
-void TCanvelloMain::SetBackgroundColour(TColor Colour, bool)
-{
-    BackgroundColour = Colour;
-}
-
-void TCanvelloMain::ShowColourRGB(TColor) {}
-
-void TCanvelloMain::HideColourRGB() {}
-
 bool TCanvelloMain::IsSelectionTool()
 {
     return CurrentTool >= ctSelectRect && CurrentTool <= ctMagicWand;
-}
-
-bool TCanvelloMain::QueryAddText()
-{
-    return false;
 }
 
 // ---- Window arrangements -----------------------------------------------------------------------------------
@@ -366,15 +371,28 @@ void TCanvelloMain::showEvent(QShowEvent* Event)
 
 void TCanvelloMain::FormShow()
 {
+    const bool HadFiles = AppParams.HasOption(aoFiles);
     if (AppParams.HasOption(aoFiles)) {
         for (int i = 0; i < AppParams.FileCount(); ++i)
             OpenPictureFile(AppParams.GetFile(i));
         AppParams.Exclude(aoFiles);
     }
-    // The browser of a command-line folder comes with the browser window.
-    AppParams.Exclude(aoDirectory);
-    ViewerWasVisible = false;
-    CbViewerWasVisible = false;
+    // The folder of the command line opens in a browser window, maximized unless pictures came too.
+    if (AppParams.HasOption(aoDirectory)) {
+        OpenBrowser(AppParams.StartDir, !HadFiles);
+        AppParams.Exclude(aoDirectory);
+    }
+    // The viewers open at the last close come back.
+    if (ViewerWasVisible) {
+        ViewerWasVisible = false;
+        Action("ActViewerStartStop")->setChecked(true);
+        ShowViewer(true);
+    }
+    if (CbViewerWasVisible) {
+        CbViewerWasVisible = false;
+        Action("ActCbViewerStartStop")->setChecked(true);
+        ShowCbViewer(true);
+    }
     // The recent files go between "&Open" and "Browse...".
     const QList<QAction*> items = FFileMenu->actions();
     FFileMenu->insertMenu(items.size() > 2 ? items[2] : nullptr, FRecentFilesPopupMenu);
@@ -406,21 +424,40 @@ void TCanvelloMain::closeEvent(QCloseEvent* Event)
 
 void TCanvelloMain::FormClose()
 {
-    FRecentFilesPopupMenu->SaveToFile();
+    // The names go to the settings only when the thumbnail file could not be written.
+    SaveSettings(!FRecentFilesPopupMenu->SaveToFile());
+    FSideBarDockingPanel->SaveDockLayout(DockLayoutFilePath());
 }
 
 void TCanvelloMain::dragEnterEvent(QDragEnterEvent* Event)
 {
+    if (DragFromBrowser(Event->source())) {
+        Event->acceptProposedAction();
+        return;
+    }
     if (!DroppedFiles(Event->mimeData()).empty())
         Event->acceptProposedAction();
 }
 
 void TCanvelloMain::dropEvent(QDropEvent* Event)
 {
+    // Thumbnails dragged from a browser window open their pictures.
+    if (TCVBrowserChildWn* browser = DragFromBrowser(Event->source())) {
+        Event->acceptProposedAction();
+        GuardEvent(this, [&] { ActBrwsrOpenImageExecute(browser); });
+        return;
+    }
     const std::vector<std::string> files = DroppedFiles(Event->mimeData());
     if (files.empty())
         return;
     Event->acceptProposedAction();
-    // Only the first dropped file is opened.
-    GuardEvent(this, [&] { OpenPictureFile(files.front()); });
+    // Every dropped picture opens; a dropped folder opens in a browser window.
+    GuardEvent(this, [&] {
+        for (const std::string& file : files) {
+            if (DirectoryExists(file))
+                OpenBrowser(file, false);
+            else
+                OpenPictureFile(file);
+        }
+    });
 }

@@ -4,11 +4,14 @@
 #include "shell/CVMain.h"
 
 #include "dialogs/AdjustDlgs.h"
+#include "dialogs/PrintPreviewDlg.h"
 #include "dialogs/RotateDlg.h"
+#include "dialogs/SaveOptionsDlg.h"
 #include "dialogs/SizeDlgs.h"
 #include "shell/AboutDlg.h"
 
 #include "controls/RFPicPopupMenu.h"
+#include "controls/XOpenPictureDlg.h"
 #include "image/BitmapUtils.h"
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
@@ -18,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPointer>
@@ -31,12 +35,35 @@ void TCanvelloMain::ActNewPicExecute()
         NewPicture(dialog.PicWidth, dialog.PicHeight, dialog.SelectedColour());
 }
 
+namespace {
+
+// The folder the picture dialogs showed last: the next one opens there, as the desktop's dialogs do.
+QString& LastPictureFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+void OpenInLastPictureFolder(QFileDialog& Dialog)
+{
+    if (!LastPictureFolder().isEmpty() && QFileInfo(LastPictureFolder()).isDir())
+        Dialog.setDirectory(LastPictureFolder());
+}
+
+} // namespace
+
 void TCanvelloMain::ActOpenPicExecute()
 {
-    std::vector<std::string> names;
-    if (UIServices().OpenPictureFiles(this, names))
-        for (const std::string& name : names)
+    TXOpenPictureDialog dialog(this);
+    OpenInLastPictureFolder(dialog);
+    const bool chosen = UIServices().ExecuteDialog(dialog);
+    LastPictureFolder() = dialog.directory().absolutePath();
+    if (chosen) {
+        for (const std::string& name : dialog.FileNames())
             OpenPictureFile(name);
+    } else if (dialog.BrowseClicked()) {
+        OpenBrowser(dialog.CurrentFolder(), false);
+    }
 }
 
 bool TCanvelloMain::SavePicture(TCVPicChildWin* Child, bool AskName)
@@ -46,10 +73,20 @@ bool TCanvelloMain::SavePicture(TCVPicChildWin* Child, bool AskName)
     std::string name = Child->FileName();
     const bool noName = std::all_of(name.begin(), name.end(), [](unsigned char c) { return c <= ' '; });
     if (AskName || noName) {
-        std::string chosen = noName ? Child->DisplayName() : name;
-        if (!UIServices().SavePictureFile(this, chosen))
+        // The dialog opens on the picture's own name and type; a new picture proposes its title.
+        TXSavePictureDialog dialog(this);
+        dialog.SetExtraButtons(ebPreview | ebOptions);
+        dialog.OnOptionsClick = [&dialog](QWidget*) {
+            TSaveOptionsForm options(&dialog);
+            UIServices().ExecuteDialog(options);
+        };
+        OpenInLastPictureFolder(dialog);
+        dialog.SetPictureFileName(noName ? Child->DisplayName() : name);
+        const bool chosen = UIServices().ExecuteDialog(dialog);
+        LastPictureFolder() = dialog.directory().absolutePath();
+        if (!chosen || dialog.FileName().empty())
             return false;
-        name = chosen;
+        name = dialog.FileName();
     }
     std::string reason;
     if (!Child->SaveToFile(name, &reason)) {
@@ -258,6 +295,16 @@ void TCanvelloMain::ActAdjustRGBPicExecute()
     }
 }
 
+void TCanvelloMain::ActPrintPicExecute()
+{
+    // What prints is what Save would write: a floating selection is composed into a copy first.
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        TXBitmap merged;
+        TPrintPreviewDialog dialog(this, &pic->SavedPicture(merged), pic->FileName());
+        UIServices().ExecuteDialog(dialog);
+    }
+}
+
 void TCanvelloMain::ActUndoExecute()
 {
     if (TCVPicChildWin* pic = ActivePicChild())
@@ -292,16 +339,16 @@ void TCanvelloMain::UpdateActionsForChild(TBasicCVChild* Child)
     auto* pic = dynamic_cast<TCVPicChildWin*>(Child);
     SetCropEnabled(pic && pic->Selection());
     Action("ActUndo")->setEnabled(pic && pic->CanUndo());
+    UpdateBrowseActions(Child, !Child || kind != LastChildKind);
     if (Child && kind == LastChildKind)
         return;
     for (const char* name : {"ActCloseChild", "ActCloseAllChildren"})
         Action(name)->setEnabled(kind != 0);
-    // Select All works on a picture only until the browser window has its own.
-    Action("ActSelectAll")->setEnabled(kind == ckPicture);
+    Action("ActSelectAll")->setEnabled(kind != 0);
     for (const char* name : {"ActPicSave", "ActPicSaveAs", "ActCutPic", "ActCopyPic", "ActFlipPic", "ActMirrorPic",
                              "ActRotatePic", "ActClearPic", "ActEnlargePicCanvas", "ActResizePic", "ActResamplePic",
                              "ActBlurPic", "ActBrightenPic", "ActGammaCorrectPic", "ActAdjustRGBPic",
-                             "ActGreyScalePic", "ActNegativePic"})
+                             "ActGreyScalePic", "ActNegativePic", "ActPrintPic"})
         Action(name)->setEnabled(kind == ckPicture);
     Action("ActPasteClever")->setEnabled(FClipboardHasPicture);
     Action("ActPasteIntoPic")->setEnabled(FClipboardHasPicture && kind == ckPicture);

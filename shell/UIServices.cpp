@@ -4,6 +4,7 @@
 #include "globals/CVGlobal.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 
 namespace {
 
@@ -85,6 +86,36 @@ bool TFakeUIServices::OpenPictureFiles(QWidget*, std::vector<std::string>& FileN
 bool TFakeUIServices::ExecuteDialog(QDialog& Dialog)
 {
     Dialogs.push_back(Dialog.windowTitle().toStdString());
+    if (auto* files = qobject_cast<QFileDialog*>(&Dialog)) {
+        // A file dialog takes the next scripted result, when there is one, as if the user chose it.
+        const bool save = files->acceptMode() == QFileDialog::AcceptSave;
+        if (save)
+            ++SaveDialogs;
+        if (save && !SaveResults.empty()) {
+            const std::string name = SaveResults.front();
+            SaveResults.pop_front();
+            if (name.empty())
+                return false;
+            // Typed as a whole path into the name box: also a name in a folder that does not exist.
+            if (auto* edit = files->findChild<QLineEdit*>("fileNameEdit"))
+                edit->setText(QString::fromStdString(name));
+            static_cast<QDialog*>(files)->accept(); // the dialog's own checks (the replace question) run
+            return files->result() == QDialog::Accepted;
+        }
+        if (!save && !OpenResults.empty()) {
+            const std::vector<std::string> names = OpenResults.front();
+            OpenResults.pop_front();
+            if (names.empty())
+                return false;
+            QString typed;
+            for (const std::string& name : names)
+                typed += "\"" + QString::fromStdString(name) + "\" ";
+            if (auto* edit = files->findChild<QLineEdit*>("fileNameEdit"))
+                edit->setText(typed.trimmed());
+            files->QDialog::accept();
+            return true;
+        }
+    }
     return OnDialog && OnDialog(Dialog);
 }
 

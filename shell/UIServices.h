@@ -30,9 +30,11 @@ public:
     // Answers of the coming message boxes, first first; when empty a box answers its first button
     // (Yes, then OK).
     std::deque<TModalResult> Answers;
-    // Results of the coming open dialogs (an empty list answers cancel).
+    // Results of the coming open dialogs (an empty list answers cancel), also of the file dialogs run
+    // through ExecuteDialog while any are scripted.
     std::deque<std::vector<std::string>> OpenResults;
-    // Results of the coming save dialogs (an empty name answers cancel).
+    // Results of the coming save dialogs (an empty name answers cancel), the same way; SaveDialogs
+    // counts both kinds.
     std::deque<std::string> SaveResults;
     int SaveDialogs = 0;
     // Called while a message box is up, after it was recorded: stands for what the user or the event

@@ -2,14 +2,14 @@
 // inch and millimetre conversion, refused metrics; and a print to PDF read back as pixels.
 #include "dialogs/PrintPreviewDlg.h"
 
+#include "PdfPages.h"
+
 #include <QDir>
 #include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -59,6 +59,9 @@ TEST(PrintLayout, FitTable)
         {"centred landscape", 2.0, true, true, 20, 352, 790, 395},
         // y = 35 would end at 1065 > 1060: pulled back to 30.
         {"centred portrait", 0.5, true, true, 167, 30, 515, 1030},
+        // The derived side would round to 0: it keeps one device pixel.
+        {"a thread-thin picture", 0.0002, true, false, 20, 30, 1, 1030},
+        {"a thread-flat picture", 5000.0, true, false, 20, 30, 790, 1},
     };
     for (const FitCase& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -169,12 +172,7 @@ TEST(PrintLayout, ZeroOrBrokenMetricsAreRefused)
 // A PDF printer at 72 dpi with margins of 20 / 30 points, so device pixels are points.
 void SetUpPdf(QPrinter& Printer, const QString& File)
 {
-    Printer.setOutputFormat(QPrinter::PdfFormat);
-    Printer.setOutputFileName(File);
-    Printer.setResolution(72);
-    Printer.setPageSize(QPageSize(QPageSize::A4));
-    Printer.setPageOrientation(QPageLayout::Portrait);
-    Printer.setPageMargins(QMarginsF(20, 30, 20, 30), QPageLayout::Point);
+    SetUpPdfPrinter(Printer, File, 72, QPageSize::A4, QMarginsF(20, 30, 20, 30));
 }
 
 TEST(PrintPicture, ReadsMetricsFromPrinter)
@@ -195,8 +193,7 @@ TEST(PrintPicture, ReadsMetricsFromPrinter)
 
 TEST(PrintPicture, PdfShowsPictureAtPlaceAndSize)
 {
-    const QString Pdftoppm = QStandardPaths::findExecutable("pdftoppm");
-    if (Pdftoppm.isEmpty())
+    if (!HavePdfRasteriser())
         GTEST_SKIP() << "pdftoppm is not installed";
     QTemporaryDir Dir;
     ASSERT_TRUE(Dir.isValid());
@@ -223,26 +220,12 @@ TEST(PrintPicture, PdfShowsPictureAtPlaceAndSize)
     ASSERT_EQ(L.PrintWidth, 300);
     ASSERT_TRUE(PrintPicture(Printer, Picture, L, QStringLiteral("  ")));
 
-    QProcess P;
-    P.start(Pdftoppm, {"-r", "72", "-png", "-singlefile", Pdf, Dir.filePath("out")});
-    ASSERT_TRUE(P.waitForFinished(30000));
-    ASSERT_EQ(P.exitCode(), 0) << P.readAllStandardError().toStdString();
-    QImage Page(Dir.filePath("out.png"));
+    const QImage Page = RasterisePdf(Pdf, 72);
     ASSERT_FALSE(Page.isNull());
     EXPECT_NEAR(Page.width(), 595, 1);
     EXPECT_NEAR(Page.height(), 842, 1);
-
-    int MinX = Page.width(), MinY = Page.height(), MaxX = -1, MaxY = -1;
-    for (int y = 0; y < Page.height(); ++y)
-        for (int x = 0; x < Page.width(); ++x) {
-            const QColor C = Page.pixelColor(x, y);
-            if (C.red() < 200 || C.green() < 200 || C.blue() < 200) {
-                MinX = std::min(MinX, x);
-                MinY = std::min(MinY, y);
-                MaxX = std::max(MaxX, x);
-                MaxY = std::max(MaxY, y);
-            }
-        }
+    const QRect Ink = InkBounds(Page);
+    const int MinX = Ink.left(), MinY = Ink.top(), MaxX = Ink.right(), MaxY = Ink.bottom();
     EXPECT_NEAR(MinX, 100, 2);
     EXPECT_NEAR(MinY, 150, 2);
     EXPECT_NEAR(MaxX + 1, 400, 2);

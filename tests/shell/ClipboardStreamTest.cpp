@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace clipboard_test;
@@ -272,6 +273,11 @@ TEST(ClipboardBlock, MalformedBlocksCountAsEmpty)
         EXPECT_EQ(s.Position(), 0);
         EXPECT_EQ(FirstItemError(s), "GetFirstItem - There are no items");
         EXPECT_TRUE(IDs(s).empty());
+        // Walked where it lies, the block shows no item either.
+        int visited = 0;
+        TCVClipboardStream::VisitBlock(c.Block.Bytes.data(), int64_t(c.Block.Bytes.size()),
+                                       [&](uint32_t, TColor, const uint8_t*, int64_t) { ++visited; });
+        EXPECT_EQ(visited, 0);
     }
 }
 
@@ -286,6 +292,13 @@ TEST(ClipboardBlock, WellFormedBlocksAreKeptAndTrailingBytesDropped)
     EXPECT_EQ(s.Size(), int64_t(block.Bytes.size()) - 13);
     EXPECT_EQ(IDs(s), (std::vector<uint32_t>{7, 9}));
     EXPECT_EQ(Colours(s), (std::vector<TColor>{0x0000AA, 0x00BB00}));
+    // The same items walked in place: ids, tags and each picture's own bytes.
+    std::vector<std::tuple<uint32_t, TColor, std::vector<uint8_t>>> items;
+    EXPECT_TRUE(TCVClipboardStream::VisitBlock(block.Bytes.data(), int64_t(block.Bytes.size()),
+                                               [&](uint32_t ID, TColor Tag, const uint8_t* P, int64_t N) {
+                                                   items.emplace_back(ID, Tag, std::vector<uint8_t>(P, P + N));
+                                               }));
+    EXPECT_EQ(items, (std::vector<std::tuple<uint32_t, TColor, std::vector<uint8_t>>>{{7, 3, a}, {9, -1, b}}));
 
     // Count 1 with two items present: only one is read, the rest is not part of the block.
     const TBlock one = TBlock{}.U32(1).Item(7, 3, a).Item(9, -1, b);

@@ -173,7 +173,7 @@ TEST_F(MainWindow, OpenCommandOpensEveryChosenFile)
     EXPECT_EQ(Titles().size(), 2u);
 }
 
-TEST_F(MainWindow, DroppingFilesOpensOnlyTheFirst)
+TEST_F(MainWindow, DroppingFilesOpensEveryOne)
 {
     QMimeData data;
     QList<QUrl> urls;
@@ -185,7 +185,8 @@ TEST_F(MainWindow, DroppingFilesOpensOnlyTheFirst)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(Main.get(), &drop);
-    EXPECT_EQ(Titles(), std::vector<std::string>{"d1.bmp [1:1]"});
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"d1.bmp [1:1]", "d2.bmp [1:1]", "d3.bmp [1:1]", "d4.bmp [1:1]",
+                                               "d5.bmp [1:1]"}));
 }
 
 TEST_F(MainWindow, CommandLinePicturesOpenAtFirstShow)

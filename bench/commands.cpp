@@ -1,0 +1,275 @@
+// The main window's commands end to end on an offscreen frame:
+// - a batch of 1,000 renames from the Browse menu ("Rename pictures" with a template), each file action
+//   delivered to every window (two browsers, two picture windows); no reference tool does this work;
+// - opening a 6000 x 4000 JPEG the way the Open command does (OpenPictureFile) up to the window shown
+//   and painted;
+// - saving that window's picture as JPEG and as GIF through the window's own save.
+//
+//   bench_commands [benchmark options]           Google Benchmark on generated files
+//   bench_commands --time OP INPUT [OUTPUT] [REPEAT]
+//                                                best wall time of REPEAT runs (default 5) in
+//                                                milliseconds, for scripts/bench-commands.sh; OP is
+//                                                open (INPUT opened to a shown window), jpeg-save or
+//                                                gif-save (INPUT opened before the time, saved to
+//                                                OUTPUT), renames (INPUT: a folder to make 1,000
+//                                                pictures in)
+#include "WidgetBenchMain.h"
+
+#include "BenchPictures.h"
+#include "browser/CVBrwsrChildWn.h"
+#include "controls/AdvSelectGrid.h"
+#include "image/XBitmap.h"
+#include "shell/CVMain.h"
+#include "shell/UIServices.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QThread>
+
+#include "dialogs/StandardDlg.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRenames = 1000;
+
+// Runs the event loop until Done holds (a folder loading on worker threads); false after 60 s.
+bool WaitUntil(const std::function<bool()>& Done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!Done()) {
+        if (clock.elapsed() > 60000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// A frame shown offscreen, with the user-interface services answering every question.
+struct TFrame {
+    TFakeUIServices UI;
+    std::unique_ptr<TCanvelloMain> Main;
+    explicit TFrame(const fs::path& Work)
+    {
+        SetUIServices(&UI);
+        Main = std::make_unique<TCanvelloMain>(nullptr, (Work / "Canvello.rfp").string());
+        Main->resize(1280, 800);
+        Main->show();
+        QCoreApplication::processEvents();
+    }
+    ~TFrame()
+    {
+        Main.reset();
+        SetUIServices(nullptr);
+    }
+    TCVBrowserChildWn* Browse(const std::string& Folder)
+    {
+        if (!Main->OpenBrowser(Folder, false))
+            throw std::runtime_error("cannot browse " + Folder);
+        auto* w = dynamic_cast<TCVBrowserChildWn*>(Main->MdiArea()->subWindowList().back());
+        if (!w || !WaitUntil([&] { return w->Directory() == Folder && !w->Loading(); }))
+            throw std::runtime_error("the browser did not load " + Folder);
+        return w;
+    }
+    // Opens FileName as the Open command does, until its window is shown and painted.
+    TCVPicChildWin* Open(const std::string& FileName)
+    {
+        if (!Main->OpenPictureFile(FileName))
+            throw std::runtime_error("cannot open " + FileName + (UI.Messages.empty() ? "" : ": " + UI.Messages.back().Text));
+        TCVPicChildWin* pic = Main->ActivePicChild();
+        if (!pic || !pic->isVisible())
+            throw std::runtime_error("no window shown for " + FileName);
+        pic->repaint();
+        return pic;
+    }
+    void CloseAll()
+    {
+        for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
+            delete w;
+        QCoreApplication::processEvents();
+    }
+};
+
+// The 1,000 pictures and the windows told of every rename: a browser on them, a browser on another
+// folder and two picture windows.
+struct TRenameSetup {
+    std::string Folder, Other;
+    TFrame Frame;
+    TCVBrowserChildWn* Browser = nullptr;
+    int Round = 0;
+    explicit TRenameSetup(const fs::path& Work) : Frame(Work)
+    {
+        Folder = (Work / "pics").string() + "/";
+        Other = (Work / "other").string() + "/";
+        fs::create_directories(Folder);
+        fs::create_directories(Other);
+        TXBitmap bmp;
+        bmp.SetSize(32, 24);
+        for (int i = 0; i < kRenames; ++i)
+            bmp.SavePictureToFile(Folder + "p" + std::to_string(10000 + i) + ".bmp", false);
+        bmp.SavePictureToFile(Other + "o.bmp", false);
+        Frame.Main->NewPicture(200, 200, clWhite);
+        Frame.Main->NewPicture(200, 200, clWhite);
+        Frame.Browse(Other);
+        Browser = Frame.Browse(Folder);
+        Frame.Main->MdiArea()->setActiveSubWindow(Browser);
+    }
+    // Rename pictures on every file with a template of its own each round; the user's OK included.
+    void RenameAll()
+    {
+        std::string prefix = std::to_string(++Round);
+        prefix.insert(0, 1, 'r');
+        prefix += '_';
+        Frame.UI.OnDialog = [&prefix](QDialog& D) {
+            auto* edit = D.findChild<QLineEdit*>();
+            auto* dialog = dynamic_cast<TStandardDialog*>(&D);
+            if (!edit || !dialog)
+                return false;
+            edit->setText(QString::fromStdString(prefix + "%d"));
+            dialog->OKButton->click();
+            return D.result() == QDialog::Accepted;
+        };
+        Browser->SelectAll();
+        Frame.Main->Action("ActBrwsrRenameImages")->trigger();
+        if (Browser->Database().GetFileName(0).rfind(prefix, 0) != 0 || !Frame.UI.Messages.empty())
+            throw std::runtime_error("the renames were not done");
+    }
+};
+
+struct TWork {
+    fs::path Dir;
+    std::string Jpeg;
+    TWork()
+    {
+        Dir = fs::temp_directory_path() / ("canvello-commands-bench-" + std::to_string(getpid()));
+        fs::create_directories(Dir);
+        Jpeg = (Dir / "photo.jpg").string();
+        TXBitmap picture;
+        picture.SetSize(6000, 4000);
+        PaintPhotoLike(picture);
+        picture.SavePictureToFile(Jpeg, false);
+    }
+    ~TWork() { fs::remove_all(Dir); }
+};
+
+TWork& Work()
+{
+    static TWork W;
+    return W;
+}
+
+void BM_RenameBatch1000ToEveryWindow(benchmark::State& State)
+{
+    TRenameSetup setup(Work().Dir / "renames");
+    for (auto _ : State)
+        setup.RenameAll();
+    State.SetItemsProcessed(State.iterations() * kRenames);
+}
+
+void BM_OpenJpeg6000x4000ToShownWindow(benchmark::State& State)
+{
+    TFrame frame(Work().Dir);
+    for (auto _ : State) {
+        frame.Open(Work().Jpeg);
+        State.PauseTiming();
+        frame.CloseAll();
+        State.ResumeTiming();
+    }
+}
+
+void BM_SaveFromWindow(benchmark::State& State, const char* Name)
+{
+    TFrame frame(Work().Dir);
+    TCVPicChildWin* pic = frame.Open(Work().Jpeg);
+    const std::string out = (Work().Dir / Name).string();
+    for (auto _ : State) {
+        std::string why;
+        if (!pic->SaveToFile(out, &why))
+            State.SkipWithError(why.c_str());
+    }
+}
+
+BENCHMARK(BM_RenameBatch1000ToEveryWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_OpenJpeg6000x4000ToShownWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_SaveFromWindow, Jpeg, "out.jpg")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK_CAPTURE(BM_SaveFromWindow, Gif, "out.gif")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+double Milliseconds(const std::function<void()>& Op)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Op();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One operation timed REPEAT times in this process, the best printed; what it needs is made first.
+int TimeOperation(int Argc, char** Argv)
+{
+    if (Argc < 4) {
+        std::fprintf(stderr, "usage: %s --time OP INPUT [OUTPUT] [REPEAT]\n", Argv[0]);
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(Argc, Argv);
+    const std::string op = Argv[2], input = Argv[3], output = Argc > 4 ? Argv[4] : "";
+    const int repeat = Argc > 5 ? std::max(1, std::atoi(Argv[5])) : 5;
+    double best = 1e300;
+    try {
+        if (op == "renames") {
+            TRenameSetup setup(input);
+            for (int i = 0; i < repeat; ++i)
+                best = std::min(best, Milliseconds([&] { setup.RenameAll(); }));
+        } else if (op == "open") {
+            TFrame frame(fs::temp_directory_path());
+            for (int i = 0; i < repeat; ++i) {
+                best = std::min(best, Milliseconds([&] { frame.Open(input); }));
+                frame.CloseAll();
+            }
+        } else if ((op == "jpeg-save" || op == "gif-save") && !output.empty()) {
+            TFrame frame(fs::temp_directory_path());
+            TCVPicChildWin* pic = frame.Open(input);
+            for (int i = 0; i < repeat; ++i) {
+                std::string why;
+                best = std::min(best, Milliseconds([&] {
+                                    if (!pic->SaveToFile(output, &why))
+                                        throw std::runtime_error(why);
+                                }));
+            }
+        } else {
+            std::fprintf(stderr, "unknown operation or missing output: %s\n", op.c_str());
+            return 2;
+        }
+    } catch (const std::exception& E) {
+        std::fprintf(stderr, "%s\n", E.what());
+        return 1;
+    }
+    std::printf("%.3f\n", best);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--time") == 0)
+        return TimeOperation(argc, argv);
+    return WidgetBenchMain(argc, argv);
+}

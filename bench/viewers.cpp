@@ -1,0 +1,166 @@
+// The two viewers' hot paths: the picture viewer drawing its piece of a 6000 x 4000 picture (with a
+// selection outline and the frame), beside a plain 1:1 copy of the same rectangle by QImage::copy;
+// and the clipboard viewer rebuilding its ten tabs from a clipboard of ten 12-megapixel pictures,
+// beside the clipboard's own reading of those ten pictures (the part no viewer can avoid).
+#include "image/PicSelection.h"
+#include "shell/CVClipbrd.h"
+#include "shell/CbViewer.h"
+#include "shell/DockingPanel.h"
+#include "shell/Viewer.h"
+
+#include "WidgetBenchMain.h"
+
+#include <QImage>
+#include <QWidget>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+struct TViewerSetup {
+    TDockingPanel Site;
+    std::unique_ptr<TBitmap> Picture = std::make_unique<TBitmap>(6000, 4000, pf24bit);
+    std::unique_ptr<TPictureSelection> Selection;
+    std::unique_ptr<TViewerForm> Viewer;
+
+    TViewerSetup()
+    {
+        for (int y = 0; y < Picture->Height(); ++y) {
+            TRGBTriple* row = Picture->Row24(y);
+            for (int x = 0; x < Picture->Width(); ++x)
+                row[x] = TRGBTriple{uint8_t(x), uint8_t(y), uint8_t(x ^ y)};
+        }
+        TBitmap piece(400, 300, pf24bit);
+        Selection = std::make_unique<TPictureSelection>(Picture.get());
+        Selection->SetPicture(&piece, Point(2900, 1900), -1);
+        Site.show();
+        Viewer = std::make_unique<TViewerForm>(&Site, "", nullptr);
+        Viewer->resize(212, 237);
+        Viewer->show();
+        QCoreApplication::processEvents();
+        Viewer->SetPicture(Picture.get());
+        Viewer->SetSelection([this] { return Selection.get(); });
+        Viewer->SetDisplayFrame(true);
+    }
+};
+
+TViewerSetup& ViewerSetup()
+{
+    static TViewerSetup setup;
+    return setup;
+}
+
+void BM_ViewerRender(benchmark::State& state)
+{
+    TViewerSetup& s = ViewerSetup();
+    int step = 0;
+    for (auto _ : state) {
+        // A new visible part each time, as when the picture window scrolls.
+        const int x = 2800 + (step % 7) * 10, y = 1800 + (step % 5) * 10;
+        ++step;
+        s.Viewer->SetViewRect(Rect(x, y, x + 1200, y + 800));
+        benchmark::DoNotOptimize(s.Viewer->ViewBitmap().Bits());
+    }
+    state.SetLabel(std::to_string(s.Viewer->ViewBitmap().Width()) + "x" +
+                   std::to_string(s.Viewer->ViewBitmap().Height()) + " of 6000x4000");
+}
+
+// The same rectangle copied 1:1 by Qt, without outline or frame.
+void BM_QImageCopySameRect(benchmark::State& state)
+{
+    TViewerSetup& s = ViewerSetup();
+    const QImage picture = s.Picture->AsQImage();
+    const int w = s.Viewer->ViewBitmap().Width(), h = s.Viewer->ViewBitmap().Height();
+    int step = 0;
+    for (auto _ : state) {
+        const int x = 3400 + (step % 7) * 10 - w / 2, y = 2200 + (step % 5) * 10 - h / 2;
+        ++step;
+        QImage piece = picture.copy(x, y, w, h);
+        benchmark::DoNotOptimize(piece.constBits());
+    }
+}
+
+struct TClipboardSetup {
+    TMemorySystemClipboard System;
+    TCVClipboard Clipboard{System};
+    TDockingPanel Site;
+    std::unique_ptr<TCbViewerForm> Form;
+
+    TClipboardSetup()
+    {
+        // Distinct item ids however fast the copies follow each other.
+        TCVClipboardStream::TickCount = [] {
+            static uint32_t t = 5000;
+            return ++t;
+        };
+        for (int i = 0; i < 10; ++i) {
+            TBitmap b(4000, 3000, pf24bit);
+            for (int y = 0; y < b.Height(); ++y)
+                std::fill_n(b.Row24(y), b.Width(), TRGBTriple{uint8_t(i * 20), uint8_t(y), 80});
+            Clipboard.CopyBitmapNoTag(&b);
+        }
+        Form = std::make_unique<TCbViewerForm>(&Site, "", nullptr, &Clipboard);
+    }
+};
+
+TClipboardSetup& ClipboardSetup()
+{
+    static TClipboardSetup setup;
+    return setup;
+}
+
+// A rebuild of the ten tabs, the first one's picture read to be shown, as the clipboard's notice
+// asks for it: at the first showing (nothing read yet), after one more copy (made outside the time),
+// and after a change that brings no new picture (another program's change, a promote).
+enum TRefreshCase : int { rcFirstShow, rcAfterCopy, rcNoNewPicture };
+
+void BM_CbViewerRefresh(benchmark::State& state)
+{
+    TClipboardSetup& s = ClipboardSetup();
+    const auto which = TRefreshCase(state.range(0));
+    s.Form->RefreshTabs();
+    TBitmap b(4000, 3000, pf24bit);
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (which == rcFirstShow)
+            s.Form->TabData().Clear();
+        if (which == rcAfterCopy) {
+            std::fill_n(b.Row24(0), b.Width(), TRGBTriple{uint8_t(++n), 0, 0});
+            s.Clipboard.CopyBitmapNoTag(&b);
+        }
+        state.ResumeTiming();
+        s.Form->RefreshTabs();
+        benchmark::DoNotOptimize(s.Form->TabData().Count());
+    }
+    static const char* const names[] = {"first show", "after a copy", "no new picture"};
+    state.SetLabel(std::string(names[which]) + ", " + std::to_string(s.Form->TabData().Count()) + " tabs of 4000x3000");
+}
+
+// The clipboard reading all its ten pictures, each into a bitmap of its own (what a rebuild that
+// read every picture would cost at least).
+void BM_ClipboardReadTenItems(benchmark::State& state)
+{
+    TClipboardSetup& s = ClipboardSetup();
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<TBitmap>> items;
+        s.Clipboard.EnumItems([&](uint32_t, TBitmap& Bitmap, TColor, bool&) {
+            items.push_back(std::make_unique<TBitmap>());
+            items.back()->TakePixels(Bitmap);
+        });
+        benchmark::DoNotOptimize(items.data());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_ViewerRender)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_QImageCopySameRect)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CbViewerRefresh)->DenseRange(rcFirstShow, rcNoNewPicture)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClipboardReadTenItems)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    return WidgetBenchMain(argc, argv);
+}

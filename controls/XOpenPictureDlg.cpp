@@ -1,0 +1,548 @@
+// The picture open and save dialogs with their picture panel, and the silent paint panel.
+#include "controls/XOpenPictureDlg.h"
+
+#include "globals/UIServicesIntf.h"
+#include "image/BitmapUtils.h"
+#include "image/ScaledPicture.h"
+#include "platform/SysUtils.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QToolButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+
+// ---- Preview pictures ------------------------------------------------------------------------------------
+
+void FitPreviewSize(int W, int H, int MaxW, int MaxH, int& NewW, int& NewH)
+{
+    NewW = W;
+    NewH = H;
+    if (W <= 0 || H <= 0 || MaxW <= 0 || MaxH <= 0 || (W <= MaxW && H <= MaxH))
+        return;
+    // Taller than the area's proportion (H / W > MaxH / MaxW), compared without rounding.
+    if (int64_t(H) * MaxW > int64_t(MaxH) * W) {
+        NewH = MaxH;
+        NewW = static_cast<int>(int64_t(MaxH) * W / H);
+    } else {
+        NewW = MaxW;
+        NewH = static_cast<int>(int64_t(MaxW) * H / W);
+    }
+    NewW = std::max(NewW, 1);
+    NewH = std::max(NewH, 1);
+}
+
+namespace {
+
+// The pixels of a 24-bit bitmap as an image of its own.
+QImage OwnImage(TBitmap& Bitmap)
+{
+    Bitmap.SetPixelFormat(pf24bit);
+    return Bitmap.AsQImage().copy();
+}
+
+} // namespace
+
+TFilePreview LoadPicturePreview(const std::string& FileName, int MaxW, int MaxH, bool Resample) noexcept
+{
+    TFilePreview Result;
+    try {
+        // The stream opens regular files only, without blocking (a FIFO or a device is refused).
+        TFileStream Stream(FileName, fmOpenRead | fmShareDenyWrite);
+        TScaledPicture Picture;
+        int W = 0, H = 0;
+        Picture.LoadScaled(Stream, [MaxW, MaxH](int PW, int PH, int& ShownW, int& ShownH) {
+            FitPreviewSize(PW, PH, MaxW, MaxH, ShownW, ShownH);
+        }, W, H);
+        if (Picture.Empty())
+            return Result;
+        int NewW = 0, NewH = 0;
+        FitPreviewSize(Picture.Width(), Picture.Height(), MaxW, MaxH, NewW, NewH);
+        if (NewW == Picture.Width() && NewH == Picture.Height()) {
+            Result.Image = OwnImage(Picture);
+        } else if (Resample) {
+            TBitmap Small;
+            SmoothResize(Picture, Small, NewW, NewH);
+            Result.Image = OwnImage(Small);
+        } else {
+            Picture.SetPixelFormat(pf24bit);
+            Result.Image = Picture.AsQImage().scaled(NewW, NewH, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        }
+        if (Result.Image.isNull())
+            return Result;
+        Result.Width = W;
+        Result.Height = H;
+        Result.Valid = true;
+    } catch (...) {
+        // No readable picture: the preview says so, nothing reaches the user.
+        Result = TFilePreview();
+    }
+    return Result;
+}
+
+namespace {
+
+// Image drawn centred in Area, shrunk to fit it with its proportions kept (never enlarged).
+void DrawFitted(QPainter& Canvas, const QRect& Area, const QImage& Image)
+{
+    if (Image.isNull() || Area.isEmpty())
+        return;
+    int W = 0, H = 0;
+    FitPreviewSize(Image.width(), Image.height(), Area.width(), Area.height(), W, H);
+    const QRect Target(Area.left() + (Area.width() - W) / 2, Area.top() + (Area.height() - H) / 2, W, H);
+    if (W == Image.width() && H == Image.height()) {
+        Canvas.drawImage(Target.topLeft(), Image);
+    } else {
+        Canvas.setRenderHint(QPainter::SmoothPixmapTransform);
+        Canvas.drawImage(Target, Image);
+    }
+}
+
+// The small button faces: a magnifier (preview), a folder (browse) and a slider panel (options).
+enum TGlyph { gPreview, gBrowse, gOptions };
+QIcon GlyphIcon(TGlyph Glyph)
+{
+    QPixmap Face(16, 16);
+    Face.fill(Qt::transparent);
+    QPainter P(&Face);
+    P.setRenderHint(QPainter::Antialiasing);
+    switch (Glyph) {
+    case gPreview:
+        P.setPen(QPen(QColor(40, 40, 40), 2));
+        P.setBrush(QColor(200, 225, 255));
+        P.drawEllipse(QRectF(2, 2, 8, 8));
+        P.setPen(QPen(QColor(90, 60, 30), 3, Qt::SolidLine, Qt::RoundCap));
+        P.drawLine(QPointF(10, 10), QPointF(14, 14));
+        break;
+    case gBrowse:
+        P.setPen(QColor(130, 100, 20));
+        P.setBrush(QColor(240, 200, 80));
+        P.drawRect(QRectF(1.5, 4.5, 13, 9));
+        P.drawRect(QRectF(1.5, 2.5, 5, 2));
+        break;
+    case gOptions:
+        P.setPen(QPen(QColor(60, 60, 60), 1.5));
+        for (int Row = 0; Row < 3; ++Row) {
+            const qreal Y = 3.5 + Row * 4.5;
+            P.drawLine(QPointF(2, Y), QPointF(14, Y));
+            P.setBrush(QColor(80, 130, 210));
+            P.drawRect(QRectF(Row == 1 ? 9 : 4, Y - 1.5, 3, 3));
+        }
+        break;
+    }
+    return QIcon(Face);
+}
+
+QToolButton* MakeExtraButton(QWidget* Parent, const char* Name, TGlyph Glyph, const char* Hint)
+{
+    auto* Button = new QToolButton(Parent);
+    Button->setObjectName(Name);
+    Button->setIcon(GlyphIcon(Glyph));
+    Button->setToolTip(Hint);
+    Button->setFocusPolicy(Qt::TabFocus);
+    Button->setGeometry(77, 1, 24, 23);
+    return Button;
+}
+
+// Picture panel size and the preview area used before the dialog has laid itself out.
+constexpr int kPicturePanelWidth = 169;
+constexpr int kPicturePanelHeight = 200;
+constexpr QSize kDefaultPreviewArea(149, 132);
+
+const char* const kOpenFilters[] = {"All (*.bmp *.jpg *.jpeg *.gif)", "Bitmaps (*.bmp)", "JPEG Image File (*.jpg)",
+                                    "JPEG Image File (*.jpeg)", "GIF Image (*.gif)"};
+
+} // namespace
+
+// ---- Silent paint panel -----------------------------------------------------------------------------
+
+TXSilentPaintPanel::TXSilentPaintPanel(QWidget* Parent) : TXCustomPanel(Parent) {}
+
+void TXSilentPaintPanel::Paint(QPainter& Canvas)
+{
+    TXCustomPanel::Paint(Canvas);
+    if (!OnPaintContents)
+        return;
+    const TRect Inner = AdjustClientRect(Rect(0, 0, width(), height()));
+    const QRect Area(Inner.Left, Inner.Top, Inner.Width(), Inner.Height());
+    Canvas.save();
+    try {
+        OnPaintContents(this, Canvas, Area);
+        Canvas.restore();
+    } catch (...) {
+        // Whatever was half drawn goes; the caption takes its place.
+        Canvas.restore();
+        SetCaption("Invalid image");
+        Canvas.fillRect(Area, ColorToQColor(Color()));
+        Canvas.setPen(ColorToQColor(clBtnText));
+        Canvas.drawText(Area, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(Caption()));
+    }
+}
+
+void TXSilentPaintPanel::mouseDoubleClickEvent(QMouseEvent* Event)
+{
+    if (OnDblClick && Event->button() == Qt::LeftButton)
+        OnDblClick(this);
+}
+
+// ---- Extra buttons -------------------------------------------------------------------------------------
+
+TExtraButtonLefts ExtraButtonLefts(TPictureDialogExtraButtons Buttons, int PanelWidth)
+{
+    TExtraButtonLefts Lefts;
+    int X = PanelWidth - 30;
+    for (auto [Button, Left] : {std::pair{ebPreview, &Lefts.Preview}, {ebBrowse, &Lefts.Browse}, {ebOptions, &Lefts.Options}})
+        if (Buttons & Button) {
+            *Left = X;
+            X -= 26;
+        }
+    return Lefts;
+}
+
+// ---- The dialogs ------------------------------------------------------------------------------------------
+
+TXCustomOpenPictureDialog::TXCustomOpenPictureDialog(QWidget* Parent) : QFileDialog(Parent)
+{
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    QStringList Filters;
+    for (const char* Filter : kOpenFilters)
+        Filters << Filter;
+    setNameFilters(Filters);
+
+    FPicturePanel = new TXPanel(this);
+    FPicturePanel->setObjectName("PicturePanel");
+    FPicturePanel->SetBevelOuter(bvNone);
+    FPicturePanel->SetBorderWidth(6);
+    FPicturePanel->setFixedWidth(kPicturePanelWidth);
+    FPicturePanel->setMinimumHeight(kPicturePanelHeight);
+
+    FPictureLabel = new QLabel(FPicturePanel);
+    FPictureLabel->setObjectName("PictureLabel");
+    FPictureLabel->setFixedHeight(23);
+    FPictureLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    FPaintPanel = new TXSilentPaintPanel(FPicturePanel);
+    FPaintPanel->setObjectName("PaintPanel");
+    FPaintPanel->SetBorderWidth(3);
+    FPaintPanel->SetBevelInner(bvNone);
+    FPaintPanel->SetBevelOuter(bvLowered);
+    FPaintPanel->OnPaintContents = [this](QWidget*, QPainter& Canvas, const QRect& Area) { PaintPreview(Canvas, Area); };
+    FPaintPanel->OnDblClick = [this](QWidget*) { ShowFullSizePreview(); };
+
+    auto* Column = new QVBoxLayout(FPicturePanel);
+    Column->setSpacing(0);
+    Column->addWidget(FPictureLabel);
+    Column->addWidget(FPaintPanel, 1);
+
+    // The buttons stand over the label's right end, outside the layout.
+    FPreviewButton = MakeExtraButton(FPicturePanel, "PreviewButton", gPreview, "Preview");
+    FPreviewButton->setEnabled(false);
+    FBrowseButton = MakeExtraButton(FPicturePanel, "BrowseButton", gBrowse, "Browse directory");
+    FOptionsButton = MakeExtraButton(FPicturePanel, "OptionsButton", gOptions, "");
+    connect(FPreviewButton, &QToolButton::clicked, this, [this] { ShowFullSizePreview(); });
+    connect(FBrowseButton, &QToolButton::clicked, this, [this] { BrowseClick(); });
+    connect(FOptionsButton, &QToolButton::clicked, this, [this] { DoOptionsClick(); });
+
+    // The file dialog's own controls fill a grid; the picture panel takes a column right of them.
+    if (auto* Grid = qobject_cast<QGridLayout*>(layout()))
+        Grid->addWidget(FPicturePanel, 0, Grid->columnCount(), Grid->rowCount(), 1);
+    else if (layout())
+        layout()->addWidget(FPicturePanel);
+    PlaceButtons();
+    ClearPreview();
+
+    connect(this, &QFileDialog::currentChanged, this, [this](const QString& Path) { PreviewFile(Path.toStdString()); });
+    connect(this, &QFileDialog::directoryEntered, this,
+            [this](const QString& Folder) { FCurrentFolder = Folder.toStdString(); });
+    connect(&FPending, &QFutureWatcherBase::finished, this, [this] { PreviewReady(); });
+}
+
+TXCustomOpenPictureDialog::~TXCustomOpenPictureDialog()
+{
+    // The decoding reads nothing of the dialog, but its result is delivered to it: wait for it.
+    FPending.disconnect();
+    FPending.waitForFinished();
+}
+
+void TXCustomOpenPictureDialog::SetExtraButtons(TPictureDialogExtraButtons Value)
+{
+    if (Value == FExtraButtons)
+        return;
+    FExtraButtons = Value;
+    PlaceButtons();
+}
+
+void TXCustomOpenPictureDialog::PlaceButtons()
+{
+    const TExtraButtonLefts Lefts = ExtraButtonLefts(FExtraButtons, FPicturePanel->width());
+    for (auto [Button, Member, Left] : {std::tuple{FPreviewButton, ebPreview, Lefts.Preview},
+                                        {FBrowseButton, ebBrowse, Lefts.Browse},
+                                        {FOptionsButton, ebOptions, Lefts.Options}}) {
+        if (FExtraButtons & Member)
+            Button->move(Left, 1);
+        Button->setVisible(FExtraButtons & Member);
+        Button->raise();
+    }
+}
+
+void TXCustomOpenPictureDialog::UpdateOptionsHint()
+{
+    FOptionsButton->setToolTip(QString::fromStdString(GetOptionsHint()));
+}
+
+void TXCustomOpenPictureDialog::DoOptionsClick()
+{
+    if (OnOptionsClick)
+        OnOptionsClick(this);
+}
+
+std::vector<std::string> TXCustomOpenPictureDialog::FileNames() const
+{
+    std::vector<std::string> Names;
+    for (const QString& Name : selectedFiles())
+        Names.push_back(Name.toStdString());
+    return Names;
+}
+
+std::string TXCustomOpenPictureDialog::FileName() const
+{
+    const QStringList Names = selectedFiles();
+    return Names.isEmpty() ? std::string() : Names.first().toStdString();
+}
+
+QSize TXCustomOpenPictureDialog::PreviewArea() const
+{
+    const TRect Inner = FPaintPanel->AdjustClientRect(Rect(0, 0, FPaintPanel->width(), FPaintPanel->height()));
+    // Before the first layout the panel has no size of its own yet.
+    if (!FPaintPanel->testAttribute(Qt::WA_Resized) || Inner.Width() <= 0 || Inner.Height() <= 0)
+        return kDefaultPreviewArea;
+    return {Inner.Width(), Inner.Height()};
+}
+
+void TXCustomOpenPictureDialog::ClearPreview()
+{
+    FPendingName.clear();
+    FLastPreviewed.clear();
+    FLastGood.clear();
+    FPreview = QImage();
+    FPaintPanel->SetCaption("(None)");
+    FPaintPanel->update();
+}
+
+void TXCustomOpenPictureDialog::ShowInvalid()
+{
+    FPictureLabel->setText("Picture:");
+    FPreviewButton->setEnabled(false);
+    FPreview = QImage();
+    FPaintPanel->SetCaption("(None)");
+    FPaintPanel->update();
+}
+
+void TXCustomOpenPictureDialog::PreviewFile(const std::string& FullName)
+{
+    if (FullName == FLastPreviewed)
+        return;
+    FLastPreviewed = FullName;
+    // Only a regular file can be a picture: a folder, a FIFO or a device is not opened at all.
+    if (FullName.empty() || !QFileInfo(QString::fromStdString(FullName)).isFile()) {
+        FPendingName.clear();
+        ShowInvalid();
+        return;
+    }
+    FPendingName = FullName;
+    ++FPreviewLoads;
+    const QSize Area = PreviewArea();
+    const bool Resample = FResampleSmlPreview;
+    FPending.future().cancel(); // not started yet: it need not start at all
+    FPending.setFuture(QtConcurrent::run([FullName, Area, Resample] {
+        return LoadPicturePreview(FullName, Area.width(), Area.height(), Resample);
+    }));
+}
+
+void TXCustomOpenPictureDialog::WaitForPreview()
+{
+    FPending.waitForFinished();
+    PreviewReady();
+}
+
+void TXCustomOpenPictureDialog::PreviewReady()
+{
+    // Only the result for the selection shown now counts; it is taken once.
+    if (FPendingName.empty() || FPendingName != FLastPreviewed || FPending.isRunning())
+        return;
+    const QFuture<TFilePreview> Future = FPending.future();
+    if (Future.isCanceled() || Future.resultCount() == 0)
+        return;
+    const TFilePreview Preview = Future.result();
+    FPendingName.clear();
+    if (!Preview.Valid) {
+        ShowInvalid();
+        return;
+    }
+    FPreview = Preview.Image;
+    FLastGood = FLastPreviewed;
+    FPictureLabel->setText(QString::fromStdString(Format(" (%d x %d)", Preview.Width, Preview.Height)));
+    FPreviewButton->setEnabled(true);
+    FPaintPanel->SetCaption("");
+    FPaintPanel->update();
+}
+
+void TXCustomOpenPictureDialog::PaintPreview(QPainter& Canvas, const QRect& Area)
+{
+    DrawFitted(Canvas, Area, FPreview);
+}
+
+void TXCustomOpenPictureDialog::ShowFullSizePreview()
+{
+    // The picture shown in the panel, at full size; nothing when none shows or it no longer loads.
+    if (FPreview.isNull() || FLastGood.empty())
+        return;
+    QImage Picture;
+    try {
+        TXBitmap Bitmap;
+        Bitmap.LoadPictureFromFile(FLastGood, false);
+        Picture = OwnImage(Bitmap);
+    } catch (...) {
+        return;
+    }
+    QDialog Form(this);
+    Form.setObjectName("PreviewForm");
+    Form.setWindowTitle(QString::fromStdString(Format("Preview: %s", ExtractFileName(FLastGood))));
+    Form.setWindowFlags(Qt::Tool | Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
+    auto* Panel = new TXSilentPaintPanel(&Form);
+    Panel->setObjectName("Panel");
+    Panel->SetBevelOuter(bvLowered); // the panel's single-line border
+    Panel->SetBorderWidth(5);
+    Panel->SetColor(clWindow);
+    Panel->OnPaintContents = [Picture](QWidget*, QPainter& Canvas, const QRect& Area) {
+        DrawFitted(Canvas, Area, Picture);
+    };
+    auto* Fill = new QVBoxLayout(&Form);
+    Fill->setContentsMargins(0, 0, 0, 0);
+    Fill->addWidget(Panel);
+    // Room for the whole picture inside the border, up to three quarters of the screen.
+    const TRect Inner = Panel->AdjustClientRect(Rect(0, 0, 100, 100));
+    const int Frame = 100 - Inner.Width();
+    const QScreen* Screen = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize ScreenSize = Screen ? Screen->availableGeometry().size() : QSize(1024, 768);
+    Form.resize(std::min(ScreenSize.width() * 3 / 4, Picture.width() + Frame),
+                std::min(ScreenSize.height() * 3 / 4, Picture.height() + Frame));
+    RunModalDialog(Form);
+}
+
+void TXCustomOpenPictureDialog::BrowseClick()
+{
+    FBrowseClicked = true;
+    reject();
+}
+
+void TXCustomOpenPictureDialog::showEvent(QShowEvent* Event)
+{
+    PlaceButtons();
+    ClearPreview();
+    FPictureLabel->clear();
+    FPreviewButton->setEnabled(false);
+    QFileDialog::showEvent(Event);
+    FBrowseClicked = false;
+    FCurrentFolder = directory().absolutePath().toStdString();
+}
+
+void TXCustomOpenPictureDialog::done(int Result)
+{
+    QFileDialog::done(Result);
+    QToolTip::hideText();
+}
+
+TXOpenPictureDialog::TXOpenPictureDialog(QWidget* Parent) : TXCustomOpenPictureDialog(Parent)
+{
+    setAcceptMode(QFileDialog::AcceptOpen);
+    setFileMode(QFileDialog::ExistingFiles);
+    UpdateOptionsHint();
+}
+
+// ---- Save dialog ----------------------------------------------------------------------------------------
+
+const TSavePictureType SavePictureTypes[4] = {
+    {"bmp", "Bitmaps (*.bmp)"},
+    {"jpg", "JPEG Image File (*.jpg)"},
+    {"jpeg", "JPEG Image File (*.jpeg)"},
+    {"gif", "GIF Image (*.gif)"},
+};
+
+int SavePictureTypeIndex(const std::string& FileName)
+{
+    const std::string Ext = LowerCase(ExtractFileExt(FileName));
+    for (int I = 1; I < 4; ++I)
+        if (Ext == std::string(".") + SavePictureTypes[I].Extension)
+            return I;
+    return 0;
+}
+
+TXSavePictureDialog::TXSavePictureDialog(QWidget* Parent) : TXCustomOpenPictureDialog(Parent)
+{
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    // Replacing a file is asked here, through the user-interface services.
+    setOption(QFileDialog::DontConfirmOverwrite, true);
+    QStringList Filters;
+    for (const TSavePictureType& Type : SavePictureTypes)
+        Filters << Type.Filter;
+    setNameFilters(Filters);
+    SetTypeIndex(0);
+    UpdateOptionsHint();
+}
+
+int TXSavePictureDialog::TypeIndex() const
+{
+    const QString Filter = selectedNameFilter();
+    for (int I = 0; I < 4; ++I)
+        if (Filter == SavePictureTypes[I].Filter)
+            return I;
+    return 0;
+}
+
+void TXSavePictureDialog::SetTypeIndex(int Index)
+{
+    Index = std::clamp(Index, 0, 3);
+    selectNameFilter(SavePictureTypes[Index].Filter);
+    setDefaultSuffix(SavePictureTypes[Index].Extension);
+}
+
+void TXSavePictureDialog::SetPictureFileName(const std::string& FileName)
+{
+    // The type first: choosing it rewrites the extension of the name shown ("photo.JPG" would
+    // become another file, "photo.jpg"). A name without a folder (a new picture's title) stays in
+    // the folder the dialog shows.
+    SetTypeIndex(SavePictureTypeIndex(FileName));
+    const QFileInfo Info(QString::fromStdString(FileName));
+    if (Info.isAbsolute() && Info.dir().exists())
+        setDirectory(Info.absolutePath());
+    selectFile(Info.fileName());
+}
+
+void TXSavePictureDialog::accept()
+{
+    // The chosen type gives the extension of a name typed without one.
+    setDefaultSuffix(SavePictureTypes[TypeIndex()].Extension);
+    const QStringList Files = selectedFiles();
+    if (!Files.isEmpty()) {
+        const QFileInfo Info(Files.first());
+        if (Info.exists() && !Info.isDir()) {
+            const std::string Text = Format("%s already exists.\nDo you want to replace it?", Info.fileName().toStdString());
+            if (ShowMessageDlg(this, Text, mtWarning, mbYes | mbNo) != mrYes)
+                return;
+        }
+    }
+    QFileDialog::accept();
+}

@@ -1,0 +1,439 @@
+// The Browse menu's commands on a real frame with browser windows over temporary folders: enabling by
+// the number of pictures, copy and move with the folder question, rename one and many, delete to the
+// trash, and the file actions every window is told of.
+#include "shell/CVMain.h"
+
+#include "browser/CVBrwsrChildWn.h"
+#include "browser/FileAction.h"
+#include "browser/RenameFileDlg.h"
+#include "browser/RenameFilesDlg.h"
+#include "controls/AdvSelectGrid.h"
+#include "image/XBitmap.h"
+#include "shell/StartUp.h"
+#include "shell/UIServices.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "WaitFor.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const SortActs[] = {"ActBrwsrSortByName", "ActBrwsrSortByDate", "ActBrwsrSortByType",
+                                "ActBrwsrSortBySize", "ActBrwsrSortAsc",    "ActBrwsrSortDesc"};
+const char* const FileActs[] = {"ActBrwsrOpenImage",   "ActBrwsrCopyImage",   "ActBrwsrMoveImage",
+                                "ActBrwsrDeleteImage", "ActBrwsrRenameImage", "ActBrwsrRenameImages"};
+
+// Keeps every file action a window receives, in order.
+class TRecorder : public QObject {
+public:
+    std::vector<TFileActionRecord> Records;
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() == TFileActionEvent::EventType())
+            Records.push_back(static_cast<TFileActionEvent*>(Event)->Record);
+        return false;
+    }
+};
+
+class BrowserCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Dir.isValid());
+        // The home folder and the trash inside the test's folder.
+        Home = Dir.path().toStdString() + "/home";
+        fs::create_directories(Home + "/data");
+        SaveEnv("HOME", Home);
+        SaveEnv("XDG_DATA_HOME", Home + "/data");
+        SetUIServices(&UI);
+        AppParams = TAppParams();
+        A = Dir.path().toStdString() + "/a/";
+        B = Dir.path().toStdString() + "/b/";
+        fs::create_directory(A);
+        fs::create_directory(B);
+        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
+        Main->resize(1000, 700);
+        Main->show();
+    }
+    void TearDown() override
+    {
+        Main.reset();
+        SetUIServices(nullptr);
+        for (auto& [Name, Value] : SavedEnv)
+            qputenv(Name.c_str(), Value);
+    }
+    void SaveEnv(const std::string& Name, const std::string& Value)
+    {
+        SavedEnv.emplace_back(Name, qgetenv(Name.c_str()));
+        qputenv(Name.c_str(), QByteArray::fromStdString(Value));
+    }
+    static void Picture(const std::string& Path, int Width = 16)
+    {
+        TXBitmap b;
+        b.SetSize(Width, 12);
+        b.SavePictureToFile(Path, false);
+    }
+    // A browser window on Folder, loaded and active.
+    TCVBrowserChildWn* Browse(const std::string& Folder)
+    {
+        const auto before = Main->MdiArea()->subWindowList().size();
+        if (!Main->OpenBrowser(Folder, false) || Main->MdiArea()->subWindowList().size() != before + 1)
+            return nullptr;
+        auto* w = dynamic_cast<TCVBrowserChildWn*>(Main->MdiArea()->subWindowList().back());
+        if (!w || !WaitFor([&] { return w->Directory() == Folder && !w->Loading(); }))
+            return nullptr;
+        Main->MdiArea()->setActiveSubWindow(w);
+        return w;
+    }
+    // Pictures of these names in Folder, a browser window on it, every picture selected.
+    TCVBrowserChildWn* BrowseSelected(const std::string& Folder, std::initializer_list<const char*> Pictures)
+    {
+        for (const char* n : Pictures)
+            Picture(Folder + n);
+        TCVBrowserChildWn* w = Browse(Folder);
+        if (w)
+            w->SelectAll();
+        return w;
+    }
+    static std::vector<std::string> Names(TCVBrowserChildWn* W)
+    {
+        std::vector<std::string> n;
+        for (int i = 0; i < W->PictureCount(); ++i)
+            n.push_back(W->Database().GetFileName(i));
+        return n;
+    }
+    static std::set<std::string> Files(const std::string& Folder)
+    {
+        std::set<std::string> f;
+        for (const auto& e : fs::directory_iterator(Folder))
+            if (e.is_regular_file() && e.path().filename().string()[0] != '.')
+                f.insert(e.path().filename().string());
+        return f;
+    }
+    void Run(const char* Name)
+    {
+        QAction* act = Main->Action(Name);
+        ASSERT_NE(act, nullptr) << Name;
+        ASSERT_TRUE(act->isEnabled()) << Name;
+        act->trigger();
+    }
+    // The user types Text into the rename dialog's edit and presses OK (its checks run).
+    void AnswerRenameWith(const std::string& Text)
+    {
+        UI.OnDialog = [Text](QDialog& D) {
+            auto* edit = D.findChild<QLineEdit*>();
+            auto* std = dynamic_cast<TStandardDialog*>(&D);
+            if (!edit || !std)
+                return false;
+            edit->setText(QString::fromStdString(Text));
+            std->OKButton->click();
+            return D.result() == QDialog::Accepted;
+        };
+    }
+    std::vector<std::string> MessageTexts() const
+    {
+        std::vector<std::string> t;
+        for (const auto& m : UI.Messages)
+            t.push_back(m.Text);
+        return t;
+    }
+
+    QTemporaryDir Dir;
+    TFakeUIServices UI;
+    std::string Home, A, B;
+    std::vector<std::pair<std::string, QByteArray>> SavedEnv;
+    std::unique_ptr<TCanvelloMain> Main;
+};
+
+TEST_F(BrowserCommands, EnabledByTheActiveBrowsersPictureCount)
+{
+    const struct {
+        int Pictures;
+        bool Sort, File;
+    } Cases[] = {{0, false, false}, {1, false, true}, {2, true, true}};
+    for (const auto& C : Cases) {
+        const std::string folder = Dir.path().toStdString() + "/n" + std::to_string(C.Pictures) + "/";
+        fs::create_directory(folder);
+        for (int i = 0; i < C.Pictures; ++i)
+            Picture(folder + "p" + std::to_string(i) + ".bmp");
+        ASSERT_NE(Browse(folder), nullptr);
+        for (const char* a : SortActs)
+            EXPECT_EQ(Main->Action(a)->isEnabled(), C.Sort) << C.Pictures << " " << a;
+        for (const char* a : FileActs)
+            EXPECT_EQ(Main->Action(a)->isEnabled(), C.File) << C.Pictures << " " << a;
+        for (const char* a : {"ActBrwsrRefresh", "ActBrwsrShowTV", "ActSelectAll"})
+            EXPECT_TRUE(Main->Action(a)->isEnabled()) << a;
+    }
+    // The menu shows for a browser only; a picture window turns every browser command off.
+    QAction* menu = nullptr;
+    for (QAction* a : Main->menuBar()->actions())
+        if (a->text() == "&Browse")
+            menu = a;
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->menu()->actions().size(), 17);
+    ASSERT_TRUE(Main->NewPicture(20, 20, clWhite));
+    EXPECT_FALSE(menu->isVisible());
+    for (const char* a : {"ActBrwsrRefresh", "ActBrwsrShowTV", "ActBrwsrSortByName", "ActBrwsrOpenImage"})
+        EXPECT_FALSE(Main->Action(a)->isEnabled()) << a;
+}
+
+TEST_F(BrowserCommands, ShowDirectoriesAndSortingActOnTheActiveBrowser)
+{
+    TCVBrowserChildWn* W = BrowseSelected(A, {"b.bmp", "c.bmp", "a.bmp"});
+    ASSERT_NE(W, nullptr);
+    Run("ActBrwsrSortDesc");
+    Run("ActBrwsrSortByName");
+    EXPECT_EQ(Names(W), (std::vector<std::string>{"c.bmp", "b.bmp", "a.bmp"}));
+    Run("ActBrwsrSortAsc");
+    EXPECT_EQ(Names(W), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+    EXPECT_FALSE(Main->Action("ActBrwsrSortDesc")->isChecked());
+
+    ASSERT_TRUE(W->GetTreeVisible());
+    Run("ActBrwsrShowTV");
+    EXPECT_FALSE(W->GetTreeVisible());
+    // A new browser opens the way the command was left.
+    TCVBrowserChildWn* Other = Browse(B);
+    ASSERT_NE(Other, nullptr);
+    EXPECT_FALSE(Other->GetTreeVisible());
+}
+
+TEST_F(BrowserCommands, BrowseAsksForAFolderAndOpensIt)
+{
+    UI.OpenResults = {{B}};
+    Run("ActBrowseDir");
+    ASSERT_EQ(Main->MdiArea()->subWindowList().size(), 1);
+    auto* w = dynamic_cast<TCVBrowserChildWn*>(Main->MdiArea()->subWindowList().front());
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return w->Directory() == B; }));
+    // Cancelled: nothing opens.
+    Run("ActBrowseDir");
+    EXPECT_EQ(Main->MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(BrowserCommands, CopyAsksForEachFileAndACancelSkipsOnlyThatOne)
+{
+    TCVBrowserChildWn* InB = Browse(B);
+    TCVBrowserChildWn* InA = BrowseSelected(A, {"p1.bmp", "p2.bmp", "p3.bmp"});
+    ASSERT_TRUE(InA && InB);
+    UI.OpenResults = {{B}, {}, {B}};
+    Run("ActBrwsrCopyImage");
+    EXPECT_EQ(UI.Dialogs, (std::vector<std::string>{"Choose directory to copy 'p1.bmp' to..",
+                                                    "Choose directory to copy 'p2.bmp' to..",
+                                                    "Choose directory to copy 'p3.bmp' to.."}));
+    EXPECT_EQ(Files(B), (std::set<std::string>{"p1.bmp", "p3.bmp"}));
+    EXPECT_EQ(Files(A).size(), 3u);
+    EXPECT_EQ(Names(InB), (std::vector<std::string>{"p1.bmp", "p3.bmp"}));
+    EXPECT_EQ(Names(InA).size(), 3u);
+    EXPECT_TRUE(UI.Messages.empty()) << MessageTexts().front();
+}
+
+TEST_F(BrowserCommands, MoveReportsTheRemovalBeforeTheAddition)
+{
+    TCVBrowserChildWn* InB = Browse(B);
+    TCVBrowserChildWn* InA = BrowseSelected(A, {"m.bmp"});
+    ASSERT_TRUE(InA && InB);
+    TRecorder seenByB;
+    InB->installEventFilter(&seenByB);
+    UI.OpenResults = {{B}};
+    Run("ActBrwsrMoveImage");
+    ASSERT_EQ(seenByB.Records.size(), 2u);
+    EXPECT_EQ(seenByB.Records[0].Action, faRemoved);
+    EXPECT_EQ(seenByB.Records[0].Dir, A);
+    EXPECT_EQ(seenByB.Records[1].Action, faAdded);
+    EXPECT_EQ(seenByB.Records[1].Dir, B);
+    for (const auto& r : seenByB.Records)
+        EXPECT_EQ(r.FileName, "m.bmp");
+    EXPECT_TRUE(Files(A).empty());
+    EXPECT_EQ(Files(B), std::set<std::string>{"m.bmp"});
+    EXPECT_TRUE(Names(InA).empty());
+    EXPECT_EQ(Names(InB), std::vector<std::string>{"m.bmp"});
+    // The folder it left has no pictures now: the commands on the selection are off.
+    Main->MdiArea()->setActiveSubWindow(InA);
+    EXPECT_FALSE(Main->Action("ActBrwsrOpenImage")->isEnabled());
+}
+
+TEST_F(BrowserCommands, RenamePicturesNumbersByTheCountAndKeepsEachExtension)
+{
+    const struct {
+        int Count;
+        const char* First;
+        const char* Last;
+    } Cases[] = {{12, "Holiday 01", "Holiday 12"}, {9, "Holiday 1", "Holiday 9"}};
+    for (const auto& C : Cases) {
+        const std::string folder = Dir.path().toStdString() + "/r" + std::to_string(C.Count) + "/";
+        fs::create_directory(folder);
+        for (int i = 0; i < C.Count; ++i)
+            Picture(folder + "img" + std::string(1, char('a' + i)) + (i % 3 == 0 ? ".jpg" : i % 3 == 1 ? ".bmp" : ".BMP"));
+        TCVBrowserChildWn* W = Browse(folder);
+        ASSERT_NE(W, nullptr);
+        W->SelectAll();
+        const std::vector<std::string> old = W->GetSelectedNames();
+        ASSERT_EQ(old.size(), size_t(C.Count));
+        AnswerRenameWith("Holiday %d");
+        Run("ActBrwsrRenameImages");
+        std::set<std::string> expected;
+        const int digits = C.Count >= 10 ? 2 : 1;
+        for (int i = 0; i < C.Count; ++i) {
+            std::string n = std::to_string(i + 1);
+            n.insert(0, digits - n.size(), '0');
+            expected.insert("Holiday " + n + old[i].substr(old[i].rfind('.')));
+        }
+        EXPECT_EQ(Files(folder), expected);
+        EXPECT_TRUE(expected.count(std::string(C.First) + old.front().substr(old.front().rfind('.'))));
+        EXPECT_TRUE(expected.count(std::string(C.Last) + old.back().substr(old.back().rfind('.'))));
+        const std::vector<std::string> shown = Names(W);
+        EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()), expected);
+        EXPECT_TRUE(UI.Messages.empty()) << MessageTexts().front();
+    }
+}
+
+TEST_F(BrowserCommands, RenumberingFilesThatCarryTheNewNamesLosesNone)
+{
+    const struct {
+        const char* Case;
+        bool Descending; // selection order by name
+        std::vector<std::pair<const char*, int>> Before, After; // names and picture widths
+    } Cases[] = {
+        // a.bmp becomes n_1.bmp, which must first become n_2.bmp.
+        {"chain", false, {{"a.bmp", 10}, {"n_1.bmp", 20}}, {{"n_1.bmp", 10}, {"n_2.bmp", 20}}},
+        // n_2.bmp and n_1.bmp swap names.
+        {"ring", true, {{"n_1.bmp", 10}, {"n_2.bmp", 20}}, {{"n_1.bmp", 20}, {"n_2.bmp", 10}}},
+    };
+    for (const auto& C : Cases) {
+        const std::string folder = Dir.path().toStdString() + "/" + C.Case + "/";
+        fs::create_directory(folder);
+        for (const auto& [name, width] : C.Before)
+            Picture(folder + name, width);
+        TCVBrowserChildWn* W = Browse(folder);
+        ASSERT_NE(W, nullptr);
+        Run(C.Descending ? "ActBrwsrSortDesc" : "ActBrwsrSortAsc");
+        Run("ActBrwsrSortByName");
+        W->SelectAll();
+        UI.Messages.clear();
+        AnswerRenameWith("n_%d");
+        Run("ActBrwsrRenameImages");
+        EXPECT_TRUE(UI.Messages.empty()) << C.Case << ": " << MessageTexts().front();
+        std::set<std::string> names;
+        for (const auto& [name, width] : C.After) {
+            names.insert(name);
+            TXBitmap b;
+            b.LoadPictureFromFile(folder + name, false);
+            EXPECT_EQ(b.Width(), width) << C.Case << " " << name;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), long(names.size()))
+            << C.Case << ": a file was left under another name";
+        const std::vector<std::string> shown = Names(W);
+        EXPECT_EQ(std::set<std::string>(shown.begin(), shown.end()), names) << C.Case;
+    }
+}
+
+TEST_F(BrowserCommands, RenamePictureComparesNamesExactly)
+{
+    const struct {
+        const char* NewName;
+        bool Renamed;  // the file carries the new name afterwards
+        bool Reported; // a file action was sent
+        bool Error;    // the user was told why not
+    } Cases[] = {
+        {"Photo.bmp", true, true, false},  // only the letter case changes: a real rename
+        {"photo.bmp", false, false, false}, // the same name: nothing to do
+    };
+    for (const auto& C : Cases) {
+        const std::string folder = Dir.path().toStdString() + "/" + C.NewName + ".d/";
+        fs::create_directory(folder);
+        Picture(folder + "photo.bmp");
+        TCVBrowserChildWn* W = Browse(folder);
+        ASSERT_NE(W, nullptr);
+        TRecorder seen;
+        W->installEventFilter(&seen);
+        W->SelectAll();
+        UI.Messages.clear();
+        AnswerRenameWith(C.NewName);
+        Run("ActBrwsrRenameImage");
+        EXPECT_EQ(Files(folder), std::set<std::string>{C.Renamed ? C.NewName : "photo.bmp"}) << C.NewName;
+        EXPECT_EQ(Names(W), std::vector<std::string>{C.Renamed ? C.NewName : "photo.bmp"}) << C.NewName;
+        EXPECT_EQ(!seen.Records.empty(), C.Reported) << C.NewName;
+        if (C.Reported) {
+            EXPECT_EQ(seen.Records[0].Action, faNameChanged);
+            EXPECT_EQ(seen.Records[0].FileName, "photo.bmp");
+            EXPECT_EQ(seen.Records[0].NewName, C.NewName);
+        }
+        EXPECT_EQ(!UI.Messages.empty(), C.Error) << C.NewName;
+        W->removeEventFilter(&seen);
+    }
+}
+
+TEST_F(BrowserCommands, ANameLongerThanAFileNameCanBeIsRefusedNotCut)
+{
+    Picture(A + "photo.bmp");
+    TCVBrowserChildWn* W = Browse(A);
+    ASSERT_NE(W, nullptr);
+    TRecorder seen;
+    W->installEventFilter(&seen);
+    const std::string longName = std::string(300, 'x') + ".bmp";
+    EXPECT_FALSE(Main->RenameFileAction("photo.bmp", longName, A));
+    EXPECT_EQ(Files(A), std::set<std::string>{"photo.bmp"});
+    EXPECT_TRUE(seen.Records.empty());
+    ASSERT_EQ(UI.Messages.size(), 1u);
+    EXPECT_EQ(UI.Messages[0].Type, mtError);
+}
+
+TEST_F(BrowserCommands, ABatchStopsAtTheFirstFailureAndSaysWhatWasDone)
+{
+    TCVBrowserChildWn* W = BrowseSelected(A, {"a.bmp", "b.bmp", "c.bmp"});
+    ASSERT_NE(W, nullptr);
+    ASSERT_EQ(W->GetSelectedNames(), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+    // The second file goes behind the browser's back: its rename fails.
+    fs::remove(A + "b.bmp");
+    AnswerRenameWith("n_%d");
+    Run("ActBrwsrRenameImages");
+    EXPECT_EQ(Files(A), (std::set<std::string>{"n_1.bmp", "c.bmp"}));
+    ASSERT_EQ(UI.Messages.size(), 2u);
+    EXPECT_EQ(UI.Messages[0].Type, mtError); // why b.bmp could not be renamed
+    const std::string& summary = UI.Messages[1].Text;
+    EXPECT_NE(summary.find("Stopped at 'b.bmp'"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Renamed: a.bmp."), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Not renamed: b.bmp, c.bmp."), std::string::npos) << summary;
+}
+
+TEST_F(BrowserCommands, DeleteMovesToTheTrashAndANoStopsTheRest)
+{
+    TCVBrowserChildWn* W = BrowseSelected(A, {"a.bmp", "b.bmp", "c.bmp"});
+    ASSERT_NE(W, nullptr);
+    // Yes for the first, No for the second: the third is not asked about.
+    UI.Answers = {mrYes, mrNo};
+    Run("ActBrwsrDeleteImage");
+    EXPECT_EQ(Files(A), (std::set<std::string>{"b.bmp", "c.bmp"}));
+    EXPECT_EQ(Files(Home + "/data/Trash/files"), std::set<std::string>{"a.bmp"});
+    EXPECT_EQ(Names(W), (std::vector<std::string>{"b.bmp", "c.bmp"}));
+    ASSERT_EQ(UI.Messages.size(), 3u); // two questions and what was done
+    EXPECT_NE(UI.Messages[2].Text.find("Deleted: a.bmp."), std::string::npos) << UI.Messages[2].Text;
+}
+
+TEST_F(BrowserCommands, OpenPictureOpensEverySelectedPicture)
+{
+    TCVBrowserChildWn* W = BrowseSelected(A, {"a.bmp", "b.bmp"});
+    ASSERT_NE(W, nullptr);
+    Run("ActBrwsrOpenImage");
+    std::vector<std::string> titles;
+    for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
+        titles.push_back(w->windowTitle().toStdString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Browsing " + A, "a.bmp [1:1]", "b.bmp [1:1]"}));
+}
+
+} // namespace

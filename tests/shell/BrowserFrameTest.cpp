@@ -1,0 +1,193 @@
+// The main window and its browser windows: the folder of the command line, folders and pictures
+// dropped on the frame, pictures opened from a browser, and copies and moves reported to every
+// browser.
+#include "shell/CVMain.h"
+
+#include "browser/CVBrwsrChildWn.h"
+#include "browser/FileAction.h"
+#include "controls/AdvSelectGrid.h"
+#include "image/XBitmap.h"
+#include "platform/Registry.h"
+#include "shell/StartUp.h"
+#include "shell/UIServices.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include "WaitFor.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace {
+
+class BrowserFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Dir.isValid());
+        SetUIServices(&UI);
+        AppParams = TAppParams();
+        A = Dir.path().toStdString() + "/a/";
+        B = Dir.path().toStdString() + "/b/";
+        std::filesystem::create_directory(A);
+        std::filesystem::create_directory(B);
+        Picture(A + "x.bmp");
+        Picture(A + "y.bmp");
+        Picture(B + "z.bmp");
+    }
+    void TearDown() override
+    {
+        Main.reset();
+        AppParams = TAppParams();
+        SetUIServices(nullptr);
+    }
+    static void Picture(const std::string& Path)
+    {
+        TXBitmap b;
+        b.SetSize(16, 12);
+        b.SavePictureToFile(Path, false);
+    }
+    void MakeMain()
+    {
+        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
+        Main->resize(1000, 700);
+        Main->show();
+    }
+    std::vector<TCVBrowserChildWn*> Browsers() const
+    {
+        std::vector<TCVBrowserChildWn*> b;
+        for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
+            if (auto* browser = dynamic_cast<TCVBrowserChildWn*>(w))
+                b.push_back(browser);
+        return b;
+    }
+    static bool Loaded(TCVBrowserChildWn* W, const std::string& Folder)
+    {
+        return WaitFor([&] { return W->Directory() == Folder && !W->Loading(); });
+    }
+    static std::vector<std::string> Names(TCVBrowserChildWn* W)
+    {
+        std::vector<std::string> n;
+        for (int i = 0; i < W->PictureCount(); ++i)
+            n.push_back(W->Database().GetFileName(i));
+        return n;
+    }
+
+    QTemporaryDir Dir;
+    TFakeUIServices UI;
+    std::string A, B;
+    std::unique_ptr<TCanvelloMain> Main;
+};
+
+TEST_F(BrowserFrame, CommandLineFolderOpensInABrowser)
+{
+    const struct {
+        bool WithPicture;
+        bool Maximized;
+    } Cases[] = {{false, true}, {true, false}};
+    for (const auto& C : Cases) {
+        AppParams = TAppParams();
+        AppParams.StartDir = A.substr(0, A.size() - 1);
+        AppParams.Include(aoDirectory);
+        if (C.WithPicture) {
+            AppParams.AddFile(B + "z.bmp");
+            AppParams.Include(aoFiles);
+        }
+        MakeMain();
+        ASSERT_EQ(Browsers().size(), 1u);
+        TCVBrowserChildWn* W = Browsers().front();
+        EXPECT_EQ(W->isMaximized(), C.Maximized);
+        EXPECT_EQ(Main->MdiArea()->subWindowList().size(), C.WithPicture ? 2 : 1);
+        ASSERT_TRUE(Loaded(W, A));
+        EXPECT_EQ(Names(W), (std::vector<std::string>{"x.bmp", "y.bmp"}));
+        EXPECT_FALSE(AppParams.HasOption(aoDirectory));
+        Main.reset();
+    }
+}
+
+TEST_F(BrowserFrame, DroppedFoldersBrowseAndDroppedPicturesOpen)
+{
+    MakeMain();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(B)), QUrl::fromLocalFile(QString::fromStdString(A + "x.bmp")),
+                  QUrl::fromLocalFile(QString::fromStdString(A + "y.bmp"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Main.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Main.get(), &drop);
+    EXPECT_EQ(Main->MdiArea()->subWindowList().size(), 3) << (UI.Messages.empty() ? "" : UI.Messages[0].Text);
+    ASSERT_EQ(Browsers().size(), 1u);
+    EXPECT_TRUE(Loaded(Browsers().front(), B));
+}
+
+TEST_F(BrowserFrame, CopiesAndMovesReachEveryBrowser)
+{
+    MakeMain();
+    ASSERT_TRUE(Main->OpenBrowser(A, false));
+    ASSERT_TRUE(Main->OpenBrowser(B, false));
+    ASSERT_EQ(Browsers().size(), 2u);
+    TCVBrowserChildWn* InA = Browsers()[0];
+    TCVBrowserChildWn* InB = Browsers()[1];
+    ASSERT_TRUE(Loaded(InA, A));
+    ASSERT_TRUE(Loaded(InB, B));
+
+    ASSERT_TRUE(Main->CopyFileAction("x.bmp", A, B));
+    EXPECT_EQ(Names(InA), (std::vector<std::string>{"x.bmp", "y.bmp"}));
+    EXPECT_EQ(Names(InB), (std::vector<std::string>{"z.bmp", "x.bmp"}));
+    // A second copy would replace the file: answered No, nothing is done and nothing reported.
+    UI.Answers = {mrNo};
+    EXPECT_FALSE(Main->CopyFileAction("x.bmp", A, B));
+    EXPECT_EQ(Names(InB).size(), 2u);
+
+    ASSERT_TRUE(Main->MoveFileAction("y.bmp", A, B));
+    EXPECT_EQ(Names(InA), std::vector<std::string>{"x.bmp"});
+    EXPECT_EQ(Names(InB), (std::vector<std::string>{"z.bmp", "x.bmp", "y.bmp"}));
+    EXPECT_TRUE(std::filesystem::exists(B + "y.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(A + "y.bmp"));
+
+    // The browser's own copy and move events go the same way.
+    ASSERT_NE(InB->OnCopyFile, nullptr);
+    InB->OnCopyFile(InB, "z.bmp", B, A);
+    EXPECT_EQ(Names(InA), (std::vector<std::string>{"x.bmp", "z.bmp"}));
+}
+
+TEST_F(BrowserFrame, ABrowserOpensItsPictures)
+{
+    MakeMain();
+    ASSERT_TRUE(Main->OpenBrowser(A, false));
+    TCVBrowserChildWn* W = Browsers().front();
+    ASSERT_TRUE(Loaded(W, A));
+    W->SelectAll();
+    W->ThumbnailGrid()->OnDblClick(W->ThumbnailGrid());
+    std::vector<std::string> titles;
+    for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
+        titles.push_back(w->windowTitle().toStdString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Browsing " + A, "x.bmp [1:1]", "y.bmp [1:1]"}));
+}
+
+TEST_F(BrowserFrame, ClosingTheFrameKeepsTheRecentFolders)
+{
+    MakeMain();
+    ASSERT_TRUE(Main->OpenBrowser(B, false));
+    ASSERT_TRUE(Loaded(Browsers().front(), B));
+    Browsers().front()->ChangeDirectory(A);
+    EXPECT_TRUE(Main->close());
+    Main.reset();
+    TRegistry Reg;
+    ASSERT_TRUE(Reg.OpenKey(SRecentDirsKey, false));
+    EXPECT_EQ(Reg.ReadString("Dir1", ""), A);
+    EXPECT_EQ(Reg.ReadString("Dir2", ""), B);
+}
+
+} // namespace
