@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const char* const IndexMark = "%d";
@@ -55,7 +57,8 @@ TRenameFilesDialog::TRenameFilesDialog(QWidget* AOwner, const std::string& AFold
                             ClientArea);
     Main_Label->setTextFormat(Qt::PlainText);
     Main_Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Main_Label->setMinimumHeight(65);
+    // The five lines need their own height in the user's font, not the design's 65 pixels.
+    Main_Label->setMinimumHeight(std::max(65, Main_Label->sizeHint().height()));
     FileNameEdit = new QLineEdit(IndexMark, ClientArea);
     Layout->addWidget(Main_Label);
     Layout->addWidget(FileNameEdit);
@@ -66,7 +69,7 @@ TRenameFilesDialog::TRenameFilesDialog(QWidget* AOwner, const std::string& AFold
         else
             FileNameEdit->setFocus();
     });
-    resize(283 + 12, 124 + 12);
+    resize(QSize(283 + 12, 124 + 12).expandedTo(sizeHint()));
 }
 
 std::string TRenameFilesDialog::GetNameTemplate() const { return FileNameEdit->text().toStdString(); }

@@ -9,6 +9,7 @@
 #include "globals/CVGlobal.h"
 #include "globals/CVToolVars.h"
 #include "shell/CVClipbrd.h"
+#include "shell/CbViewer.h"
 #include "shell/CVSettings.h"
 #include "shell/DockingPanel.h"
 #include "shell/Viewer.h"
@@ -28,6 +29,7 @@
 #include <QStyle>
 #include <QScrollBar>
 #include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -369,6 +371,40 @@ void TCanvelloMain::showEvent(QShowEvent* Event)
     GuardEvent(this, [this] { FormShow(); });
 }
 
+namespace {
+
+// Raises some windows once, at the first expose of a window, then removes itself.
+class TRaiseOnExpose : public QObject {
+public:
+    TRaiseOnExpose(QWindow* Watched, std::vector<QPointer<QWidget>> Windows)
+        : QObject(Watched), FWindows(std::move(Windows))
+    {
+        Watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Expose && static_cast<QWindow*>(Watched)->isExposed()) {
+            for (const QPointer<QWidget>& w : FWindows)
+                if (w && w->isVisible())
+                    w->raise();
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::vector<QPointer<QWidget>> FWindows;
+};
+
+void RaiseOnFirstExpose(QWindow* Watched, std::vector<QPointer<QWidget>> Windows)
+{
+    new TRaiseOnExpose(Watched, std::move(Windows));
+}
+
+} // namespace
+
 void TCanvelloMain::FormShow()
 {
     const bool HadFiles = AppParams.HasOption(aoFiles);
@@ -393,6 +429,10 @@ void TCanvelloMain::FormShow()
         Action("ActCbViewerStartStop")->setChecked(true);
         ShowCbViewer(true);
     }
+    // Floating viewers shown before the window system has mapped the frame end up beneath it:
+    // raise them again once the frame is first on the screen.
+    if ((ViewerShown() || CbViewerShown()) && windowHandle())
+        RaiseOnFirstExpose(windowHandle(), {QPointer<QWidget>(FViewer), QPointer<QWidget>(FCbViewer)});
     // The recent files go between "&Open" and "Browse...".
     const QList<QAction*> items = FFileMenu->actions();
     FFileMenu->insertMenu(items.size() > 2 ? items[2] : nullptr, FRecentFilesPopupMenu);
