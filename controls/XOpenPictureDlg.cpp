@@ -261,6 +261,8 @@ TXCustomOpenPictureDialog::TXCustomOpenPictureDialog(QWidget* Parent) : QFileDia
         layout()->addWidget(FPicturePanel);
     PlaceButtons();
     ClearPreview();
+    // Room for the file list's columns beside the picture panel.
+    resize(sizeHint().expandedTo(QSize(640 + kPicturePanelWidth, 440)));
 
     connect(this, &QFileDialog::currentChanged, this, [this](const QString& Path) { PreviewFile(Path.toStdString()); });
     connect(this, &QFileDialog::directoryEntered, this,
