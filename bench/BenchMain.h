@@ -58,6 +58,15 @@ inline int TimeNamedOperation(const std::map<std::string, std::function<void()>>
     return 0;
 }
 
+// Google Benchmark on the registered benchmarks, with its own command-line options.
+inline int RunRegisteredBenchmarks(int& Argc, char** Argv)
+{
+    benchmark::Initialize(&Argc, Argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 // main() of a benchmark program: "PROGRAM --time ..." runs TimeOperation, "PROGRAM --inputs DIR" runs
 // WriteInputs(DIR) when the program has one (each gives its exit code; an exception is printed and
 // gives 1); anything else runs the registered benchmarks.
@@ -76,8 +85,5 @@ inline int BenchMain(int Argc, char** Argv, const std::function<int(int, char**)
         return Guarded([&] { return TimeOperation(Argc, Argv); });
     if (WriteInputs && Argc > 2 && std::strcmp(Argv[1], "--inputs") == 0)
         return Guarded([&] { return WriteInputs(Argv[2]); });
-    benchmark::Initialize(&Argc, Argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunRegisteredBenchmarks(Argc, Argv);
 }

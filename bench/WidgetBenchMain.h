@@ -1,17 +1,30 @@
 #pragma once
 // The main() of benchmarks that need widgets: an offscreen QApplication unless a platform is set,
-// then Google Benchmark.
-#include <benchmark/benchmark.h>
+// then Google Benchmark, or the --time and --inputs modes of BenchMain.h for a program that has them.
+#include "BenchMain.h"
 
 #include <QApplication>
 
-inline int WidgetBenchMain(int Argc, char** Argv)
+inline void OffscreenUnlessPlatformSet()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+inline int WidgetBenchMain(int Argc, char** Argv)
+{
+    OffscreenUnlessPlatformSet();
     QApplication app(Argc, Argv);
-    benchmark::Initialize(&Argc, Argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunRegisteredBenchmarks(Argc, Argv);
+}
+
+// The same with BenchMain's modes; TApp is the application class the work needs (QGuiApplication
+// where no widget is made). The application lives through every mode.
+template <class TApp = QApplication>
+inline int WidgetBenchMain(int Argc, char** Argv, const std::function<int(int, char**)>& TimeOperation,
+                           const std::function<int(const std::string&)>& WriteInputs = nullptr)
+{
+    OffscreenUnlessPlatformSet();
+    TApp app(Argc, Argv);
+    return BenchMain(Argc, Argv, TimeOperation, WriteInputs);
 }

@@ -6,7 +6,7 @@
 //   bench_adjust_dialogs --time scaledcopy IN.bmp W H [REPEAT]   best time of the preview copy alone
 //   bench_adjust_dialogs --time previewsize                      prints the preview copy's W H
 //   bench_adjust_dialogs --inputs DIR                            writes DIR/photo.bmp
-#include "BenchMain.h"
+#include "WidgetBenchMain.h"
 #include "BenchPictures.h"
 #include "controls/XSpinEdits.h"
 #include "dialogs/AdjustDlgs.h"
@@ -140,10 +140,7 @@ int WriteInputs(const std::string& Dir)
 
 int main(int Argc, char** Argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     // The dialogs remember their place in the settings: keep the user's own out of it.
     QStandardPaths::setTestModeEnabled(true);
-    QApplication app(Argc, Argv);
-    return BenchMain(Argc, Argv, TimeOperation, WriteInputs);
+    return WidgetBenchMain(Argc, Argv, TimeOperation, WriteInputs);
 }

@@ -23,7 +23,6 @@
 #include "shell/UIServices.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -34,9 +33,7 @@
 
 #include "dialogs/StandardDlg.h"
 
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -212,13 +209,6 @@ BENCHMARK(BM_OpenJpeg6000x4000ToShownWindow)->Unit(benchmark::kMillisecond)->Use
 BENCHMARK_CAPTURE(BM_SaveFromWindow, Jpeg, "out.jpg")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK_CAPTURE(BM_SaveFromWindow, Gif, "out.gif")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-double Milliseconds(const std::function<void()>& Op)
-{
-    const auto start = std::chrono::steady_clock::now();
-    Op();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
 // One operation timed REPEAT times in this process, the best printed; what it needs is made first.
 int TimeOperation(int Argc, char** Argv)
 {
@@ -226,40 +216,26 @@ int TimeOperation(int Argc, char** Argv)
         std::fprintf(stderr, "usage: %s --time OP INPUT [OUTPUT] [REPEAT]\n", Argv[0]);
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(Argc, Argv);
     const std::string op = Argv[2], input = Argv[3], output = Argc > 4 ? Argv[4] : "";
-    const int repeat = Argc > 5 ? std::max(1, std::atoi(Argv[5])) : 5;
-    double best = 1e300;
-    try {
-        if (op == "renames") {
-            TRenameSetup setup(input);
-            for (int i = 0; i < repeat; ++i)
-                best = std::min(best, Milliseconds([&] { setup.RenameAll(); }));
-        } else if (op == "open") {
-            TFrame frame(fs::temp_directory_path());
-            for (int i = 0; i < repeat; ++i) {
-                best = std::min(best, Milliseconds([&] { frame.Open(input); }));
-                frame.CloseAll();
-            }
-        } else if ((op == "jpeg-save" || op == "gif-save") && !output.empty()) {
-            TFrame frame(fs::temp_directory_path());
-            TCVPicChildWin* pic = frame.Open(input);
-            for (int i = 0; i < repeat; ++i) {
-                std::string why;
-                best = std::min(best, Milliseconds([&] {
-                                    if (!pic->SaveToFile(output, &why))
-                                        throw std::runtime_error(why);
-                                }));
-            }
-        } else {
-            std::fprintf(stderr, "unknown operation or missing output: %s\n", op.c_str());
-            return 2;
-        }
-    } catch (const std::exception& E) {
-        std::fprintf(stderr, "%s\n", E.what());
-        return 1;
+    const int repeat = RepeatArgument(Argc, Argv, 5);
+    double best = 0;
+    if (op == "renames") {
+        TRenameSetup setup(input);
+        best = BestMilliseconds(repeat, [&] { setup.RenameAll(); });
+    } else if (op == "open") {
+        TFrame frame(fs::temp_directory_path());
+        best = BestMilliseconds(repeat, [&] { frame.CloseAll(); }, [&] { frame.Open(input); });
+    } else if ((op == "jpeg-save" || op == "gif-save") && !output.empty()) {
+        TFrame frame(fs::temp_directory_path());
+        TCVPicChildWin* pic = frame.Open(input);
+        best = BestMilliseconds(repeat, [&] {
+            std::string why;
+            if (!pic->SaveToFile(output, &why))
+                throw std::runtime_error(why);
+        });
+    } else {
+        std::fprintf(stderr, "unknown operation or missing output: %s\n", op.c_str());
+        return 2;
     }
     std::printf("%.3f\n", best);
     return 0;
@@ -269,7 +245,5 @@ int TimeOperation(int Argc, char** Argv)
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--time") == 0)
-        return TimeOperation(argc, argv);
-    return WidgetBenchMain(argc, argv);
+    return WidgetBenchMain(argc, argv, TimeOperation);
 }

@@ -5,10 +5,9 @@
 //   bench_dir_tree --time expand|read FOLDER [REPEAT]
 //                                                best wall time of REPEAT runs in milliseconds for
 //                                                expanding (or only reading) FOLDER
-#include "BenchMain.h"
+#include "WidgetBenchMain.h"
 #include "browser/DirTreeView.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -136,8 +135,5 @@ int TimeOperation(int Argc, char** Argv)
 
 int main(int Argc, char** Argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication App(Argc, Argv);
-    return BenchMain(Argc, Argv, TimeOperation);
+    return WidgetBenchMain(Argc, Argv, TimeOperation);
 }

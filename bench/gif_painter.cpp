@@ -3,11 +3,10 @@
 // painter step runs on this (GUI) thread from a real event loop, as in the program.
 //
 //   bench_gif_painter [benchmark options]        Google Benchmark (it has no --time operations)
-#include "BenchMain.h"
+#include "WidgetBenchMain.h"
 #include "gif/GIFExtensions.h"
 #include "gif/GIFPainter.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -276,8 +275,5 @@ int TimeOperation(int, char** Argv)
 int main(int Argc, char** Argv)
 {
     // Painting needs a GUI application and its event loop; no display is used.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication App(Argc, Argv);
-    return BenchMain(Argc, Argv, TimeOperation);
+    return WidgetBenchMain(Argc, Argv, TimeOperation);
 }

@@ -4,11 +4,10 @@
 // The counter "applied" is the number of effect passes the timed call ran (progress starts).
 //
 //   bench_pic_operations [benchmark options]
-#include "BenchMain.h"
+#include "WidgetBenchMain.h"
 #include "BenchPictures.h"
 #include "picwin/CVPicChildWn.h"
 
-#include <QApplication>
 
 #include <functional>
 #include <memory>
@@ -128,11 +127,5 @@ void BM_Commit(benchmark::State& State, const TAdjust* A, int Mode)
 
 int main(int Argc, char** Argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(Argc, Argv);
-    benchmark::Initialize(&Argc, Argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return WidgetBenchMain(Argc, Argv);
 }

@@ -7,12 +7,11 @@
 //                                                    scripts/bench-picture-dialogs.sh; OP is one of
 //                                                    preview (quick shrink), preview-resampled (area
 //                                                    averaging), dialog (selection to preview shown)
-#include "BenchMain.h"
+#include "WidgetBenchMain.h"
 #include "BenchPictures.h"
 #include "controls/XOpenPictureDlg.h"
 #include "image/XBitmap.h"
 
-#include <QApplication>
 
 #include <cstdio>
 #include <filesystem>
@@ -121,8 +120,5 @@ int TimeOperation(int Argc, char** Argv)
 
 int main(int Argc, char** Argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication App(Argc, Argv);
-    return BenchMain(Argc, Argv, TimeOperation);
+    return WidgetBenchMain(Argc, Argv, TimeOperation);
 }

@@ -6,7 +6,7 @@
 //   bench_print_preview --time printpdf OUT.pdf [REPEAT]   best time of the print alone, then the peak
 //                                                          memory before and after it (MB)
 //   bench_print_preview --inputs DIR                       writes DIR/photo.ppm (the same picture)
-#include "BenchMain.h"
+#include "WidgetBenchMain.h"
 #include "BenchPictures.h"
 #include "controls/XGraphicCtrls.h"
 #include "dialogs/PrintPreviewDlg.h"
@@ -187,8 +187,5 @@ int WriteInputs(const std::string& Dir)
 
 int main(int Argc, char** Argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(Argc, Argv);
-    return BenchMain(Argc, Argv, TimeOperation, WriteInputs);
+    return WidgetBenchMain(Argc, Argv, TimeOperation, WriteInputs);
 }

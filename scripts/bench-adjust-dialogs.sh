@@ -17,18 +17,13 @@ repeat=${1:-3}
 # shellcheck source=scripts/bench-common.sh
 source "$root/scripts/bench-common.sh"
 
-im=$(magick_tool convert)
-need_tool vips libvips-tools
-build_bench adjust_dialogs
-make_work_dir
-lift_magick_limits
+bench_setup adjust_dialogs vips:libvips-tools
 bench_threads 1
 export QT_QPA_PLATFORM=offscreen
 
 echo "Making the 6000 x 4000 picture..."
 "$bench" --inputs "$work"
-"$im" "$work/photo.bmp" "$work/photo.mpc"
-vips copy "$work/photo.bmp" "$work/photo.v"
+mapped_copies "$work/photo.bmp"
 read -r pw ph < <("$bench" --time previewsize)
 
 cv=$(canvello_ms scaledcopy "$work/photo.bmp" "$pw" "$ph" 1)

@@ -50,6 +50,39 @@ make_work_dir() {
   trap 'rm -rf "$work" "$mem"' EXIT
 }
 
+# The start that every script setting Canvello beside ImageMagick makes: checks each TOOL:PACKAGE
+# given (see need_tool), sets $im to ImageMagick's convert, builds bench_TARGET ($bench), makes $work
+# and $mem and lifts ImageMagick's caps for the script's runs. Usage: bench_setup TARGET [TOOL:PACKAGE...]
+bench_setup() {
+  local target=$1 tool
+  shift
+  for tool in "$@"; do need_tool "${tool%%:*}" "${tool#*:}"; done
+  im=$(magick_tool convert)
+  build_bench "$target"
+  make_work_dir
+  lift_magick_limits
+}
+
+# The 6000 x 4000 photo-like picture (plasma, fixed seed) as $work/photo.ppm and photo.jpg, and a
+# 16 x 16 grey one as small.ppm and small.jpg for taking out start-up and opening; the JPEGs by cjpeg
+# at quality 90.
+make_plasma_photo() {
+  echo "Making the 6000 x 4000 picture (plasma, fixed seed)..."
+  "$im" -seed 42 -size 6000x4000 plasma:fractal -depth 8 "$work/photo.ppm"
+  cjpeg -quality 90 -outfile "$work/photo.jpg" "$work/photo.ppm"
+  "$im" -size 16x16 xc:gray -depth 8 "$work/small.ppm"
+  cjpeg -quality 90 -outfile "$work/small.jpg" "$work/small.ppm"
+}
+
+# PICTURE as ImageMagick's .mpc and libvips's .v, $work/NAME.mpc and $work/NAME.v (NAME: its file
+# name without the extension), which each tool opens without decoding.
+mapped_copies() {
+  local name
+  name=$(basename "${1%.*}")
+  "$im" "$1" "$work/$name.mpc"
+  vips copy "$1" "$work/$name.v"
+}
+
 # Sets the thread count of every side to N: ImageMagick (MAGICK_THREAD_LIMIT, OMP_NUM_THREADS) and
 # libvips (VIPS_CONCURRENCY). CANVELLO says how many Canvello uses for the same work, for the note.
 bench_threads() {

@@ -17,18 +17,11 @@ repeat=${1:-3}
 # shellcheck source=scripts/bench-common.sh
 source "$root/scripts/bench-common.sh"
 
-im=$(magick_tool convert)
-need_tool vips libvips-tools
-build_bench effects
-make_work_dir
-lift_magick_limits
+bench_setup effects vips:libvips-tools
 
 echo "Making the 6000 x 4000 pictures..."
 "$bench" --inputs "$work"
-for picture in photo rings; do
-  "$im" "$work/$picture.bmp" "$work/$picture.mpc"
-  vips copy "$work/$picture.bmp" "$work/$picture.v"
-done
+for picture in photo rings; do mapped_copies "$work/$picture.bmp"; done
 # The flood fill's small picture, for taking out libvips's start-up and opening.
 vips crop "$work/rings.v" "$work/rings-small.v" 0 0 16 16
 

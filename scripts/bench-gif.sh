@@ -21,13 +21,8 @@ repeat=${1:-3}
 # shellcheck source=bench-common.sh
 source "$root/scripts/bench-common.sh"
 
-need_tool gif2rgb giflib-tools
-im=$(magick_tool convert)
+bench_setup gif_codec gif2rgb:giflib-tools
 compare=$(magick_tool compare)
-
-build_bench gif_codec
-make_work_dir
-lift_magick_limits
 bench_threads 1
 echo "Making the pictures (plasma, fixed seeds)..."
 "$im" -seed 42 -size 6000x4000 plasma:fractal -depth 8 "$work/photo.ppm"

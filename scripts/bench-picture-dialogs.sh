@@ -19,20 +19,10 @@ repeat=${1:-5}
 # shellcheck source=scripts/bench-common.sh
 . "$root/scripts/bench-common.sh"
 
-need_tool djpeg libjpeg-turbo-progs
-need_tool cjpeg libjpeg-turbo-progs
-need_tool vips libvips-tools
-im=$(magick_tool convert)
-build_bench picture_dialogs
-make_work_dir
-lift_magick_limits
+bench_setup picture_dialogs djpeg:libjpeg-turbo-progs cjpeg:libjpeg-turbo-progs vips:libvips-tools
 bench_threads 1
 
-echo "Making the 6000 x 4000 picture (plasma, fixed seed)..."
-"$im" -seed 42 -size 6000x4000 plasma:fractal -depth 8 "$work/photo.ppm"
-cjpeg -quality 90 -outfile "$work/photo.jpg" "$work/photo.ppm"
-"$im" -size 16x16 xc:gray -depth 8 "$work/small.ppm"
-cjpeg -quality 90 -outfile "$work/small.jpg" "$work/small.ppm"
+make_plasma_photo
 
 ref() { reference_ms "$work/photo" "$work/small" "$@"; }
 

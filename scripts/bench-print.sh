@@ -20,18 +20,13 @@ repeat=${1:-3}
 # shellcheck source=scripts/bench-common.sh
 source "$root/scripts/bench-common.sh"
 
-im=$(magick_tool convert)
-need_tool vips libvips-tools
-build_bench print_preview
-make_work_dir
-lift_magick_limits
+bench_setup print_preview vips:libvips-tools
 bench_threads 1
 export QT_QPA_PLATFORM=offscreen
 
 echo "Making the 6000 x 4000 picture..."
 "$bench" --inputs "$work"
-"$im" "$work/photo.ppm" "$work/photo.mpc"
-vips copy "$work/photo.ppm" "$work/photo.v"
+mapped_copies "$work/photo.ppm"
 
 cv=$(canvello_ms printpdf "$mem/cv.pdf" 1)
 peak=$("$bench" --time printpdf "$mem/cv.pdf" 1 2>&1 >/dev/null | sed -n 's/^peak memory: //p')

@@ -16,10 +16,7 @@ repeat=${1:-3}
 # shellcheck source=scripts/bench-common.sh
 source "$root/scripts/bench-common.sh"
 
-im=$(magick_tool convert)
-build_bench selections
-make_work_dir
-lift_magick_limits
+bench_setup selections
 
 echo "Making the 6000 x 4000 picture and the wand's mask..."
 "$bench" --inputs "$work"

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "FrameFixture.h"
 #include "WaitFor.h"
 
 #include <algorithm>
@@ -49,30 +50,25 @@ public:
     }
 };
 
-class BrowserCommands : public ::testing::Test {
+class BrowserCommands : public FrameFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
         // The home folder and the trash inside the test's folder.
         Home = Dir.path().toStdString() + "/home";
         fs::create_directories(Home + "/data");
         SaveEnv("HOME", Home);
         SaveEnv("XDG_DATA_HOME", Home + "/data");
-        SetUIServices(&UI);
-        AppParams = TAppParams();
         A = Dir.path().toStdString() + "/a/";
         B = Dir.path().toStdString() + "/b/";
         fs::create_directory(A);
         fs::create_directory(B);
-        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-        Main->resize(1000, 700);
-        Main->show();
+        StartFrame(QSize(1000, 700));
     }
     void TearDown() override
     {
-        Main.reset();
-        SetUIServices(nullptr);
+        FrameFixture::TearDown();
         for (auto& [Name, Value] : SavedEnv)
             qputenv(Name.c_str(), Value);
     }
@@ -81,12 +77,8 @@ protected:
         SavedEnv.emplace_back(Name, qgetenv(Name.c_str()));
         qputenv(Name.c_str(), QByteArray::fromStdString(Value));
     }
-    static void Picture(const std::string& Path, int Width = 16)
-    {
-        TXBitmap b;
-        b.SetSize(Width, 12);
-        b.SavePictureToFile(Path, false);
-    }
+    // A blank picture Width x 12 at the full path FilePath.
+    static void Picture(const std::string& FilePath, int Width = 16) { WritePicture(FilePath, Width, 12); }
     // A browser window on Folder, loaded and active.
     TCVBrowserChildWn* Browse(const std::string& Folder)
     {
@@ -152,11 +144,8 @@ protected:
         return t;
     }
 
-    QTemporaryDir Dir;
-    TFakeUIServices UI;
     std::string Home, A, B;
     std::vector<std::pair<std::string, QByteArray>> SavedEnv;
-    std::unique_ptr<TCanvelloMain> Main;
 };
 
 TEST_F(BrowserCommands, EnabledByTheActiveBrowsersPictureCount)

@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include "FrameFixture.h"
 #include "WaitFor.h"
 
 #include <filesystem>
@@ -30,13 +31,11 @@
 
 namespace {
 
-class BrowserFrame : public ::testing::Test {
+class BrowserFrame : public FrameFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
-        SetUIServices(&UI);
-        AppParams = TAppParams();
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
         A = Dir.path().toStdString() + "/a/";
         B = Dir.path().toStdString() + "/b/";
         std::filesystem::create_directory(A);
@@ -45,24 +44,9 @@ protected:
         Picture(A + "y.bmp");
         Picture(B + "z.bmp");
     }
-    void TearDown() override
-    {
-        Main.reset();
-        AppParams = TAppParams();
-        SetUIServices(nullptr);
-    }
-    static void Picture(const std::string& Path)
-    {
-        TXBitmap b;
-        b.SetSize(16, 12);
-        b.SavePictureToFile(Path, false);
-    }
-    void MakeMain()
-    {
-        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-        Main->resize(1000, 700);
-        Main->show();
-    }
+    // A blank 16 x 12 picture at the full path FilePath.
+    static void Picture(const std::string& FilePath) { WritePicture(FilePath, 16, 12); }
+    void MakeMain() { StartFrame(QSize(1000, 700)); }
     std::vector<TCVBrowserChildWn*> Browsers() const
     {
         std::vector<TCVBrowserChildWn*> b;
@@ -83,10 +67,7 @@ protected:
         return n;
     }
 
-    QTemporaryDir Dir;
-    TFakeUIServices UI;
     std::string A, B;
-    std::unique_ptr<TCanvelloMain> Main;
 };
 
 TEST_F(BrowserFrame, CommandLineFolderOpensInABrowser)

@@ -7,6 +7,7 @@
 #include "dialogs/SizeDlgs.h"
 
 #include "ClipboardTestSupport.h"
+#include "FrameFixture.h"
 
 #include "controls/RFPicPopupMenu.h"
 #include "controls/XStatusbar.h"
@@ -43,29 +44,12 @@
 
 namespace {
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public FrameFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
-        SetUIServices(&UI);
-        AppParams = TAppParams();
-        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-        Main->resize(1000, 700);
-        Main->show();
-    }
-    void TearDown() override
-    {
-        Main.reset();
-        SetUIServices(nullptr);
-    }
-    std::string Picture(const std::string& Name, int W = 8, int H = 6)
-    {
-        TXBitmap b;
-        b.SetSize(W, H);
-        const std::string path = Dir.filePath(QString::fromStdString(Name)).toStdString();
-        b.SavePictureToFile(path, false);
-        return path;
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
+        StartFrame(QSize(1000, 700));
     }
     // Closes a child and lets the deferred deletion run.
     static void CloseAndSettle(QMdiSubWindow* W)
@@ -108,10 +92,6 @@ protected:
         TXStatusBar* bar = Main->MainStatusBar();
         return bar->grab(bar->PanelRect(0)).toImage();
     }
-
-    QTemporaryDir Dir;
-    TFakeUIServices UI;
-    std::unique_ptr<TCanvelloMain> Main;
 };
 
 TEST_F(MainWindow, NewPicturesAreNumberedAgainAfterAllClose)

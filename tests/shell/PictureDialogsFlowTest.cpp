@@ -2,6 +2,8 @@
 // files it opens, the type and extension a save takes, the replace question and the save options.
 #include "shell/CVMain.h"
 
+#include "FrameFixture.h"
+
 #include "browser/CVBrwsrChildWn.h"
 #include "controls/XOpenPictureDlg.h"
 #include "image/XBitmap.h"
@@ -21,28 +23,12 @@
 
 namespace {
 
-class PictureDialogsFlow : public ::testing::Test {
+class PictureDialogsFlow : public FrameFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
-        SetUIServices(&UI);
-        AppParams = TAppParams();
-        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-        Main->show();
-    }
-    void TearDown() override
-    {
-        Main.reset();
-        SetUIServices(nullptr);
-    }
-    std::string Path(const std::string& Name) const { return Dir.filePath(QString::fromStdString(Name)).toStdString(); }
-    std::string Picture(const std::string& Name, int W = 8, int H = 6)
-    {
-        TXBitmap B;
-        B.SetSize(W, H);
-        B.SavePictureToFile(Path(Name), false);
-        return Path(Name);
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
+        StartFrame();
     }
     static QByteArray Bytes(const std::string& Name)
     {
@@ -56,10 +42,6 @@ protected:
             T.push_back(W->windowTitle().toStdString());
         return T;
     }
-
-    QTemporaryDir Dir;
-    TFakeUIServices UI;
-    std::unique_ptr<TCanvelloMain> Main;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 // writes (a floating selection composed in), read back from a PDF as pixels.
 #include "shell/CVMain.h"
 
+#include "FrameFixture.h"
 #include "PdfPages.h"
 
 #include "dialogs/PrintPreviewDlg.h"
@@ -25,28 +26,15 @@
 
 namespace {
 
-class PrintCommand : public ::testing::Test {
+class PrintCommand : public FrameFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
-        SetUIServices(&UI);
-        AppParams = TAppParams();
-        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-        Main->resize(1000, 700);
-        Main->show();
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
+        StartFrame(QSize(1000, 700));
         // Letter at 100 dpi, printable (25, 50) - (775, 1050), written to a PDF file.
         SetUpPdfPrinter(ProgramPrinter(), Dir.filePath("page.pdf"), 100, QPageSize::Letter, QMarginsF(18, 36, 54, 36));
     }
-    void TearDown() override
-    {
-        Main.reset();
-        SetUIServices(nullptr);
-    }
-
-    QTemporaryDir Dir;
-    TFakeUIServices UI;
-    std::unique_ptr<TCanvelloMain> Main;
 };
 
 TEST_F(PrintCommand, PrintsThePictureWithItsFloatingSelectionComposed)

@@ -3,6 +3,8 @@
 // swatches, swap, RGB readout) and the text tool's bitmap.
 #include "shell/CVToolSettings.h"
 
+#include "FrameFixture.h"
+
 #include "controls/AddTextDlg.h"
 #include "controls/AdvancedCombos.h"
 #include "controls/ColourSpectrum.h"
@@ -52,24 +54,15 @@ void ResetToolVars()
     TransparentIsForeground = false;
 }
 
-class ToolPanel : public ::testing::Test {
+class ToolPanel : public FrameFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
         ResetToolVars();
-        SetUIServices(&UI);
-        AppParams = TAppParams();
-        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-        Main->resize(1000, 700);
-        Main->show();
+        StartFrame(QSize(1000, 700));
         Panel = Main->ToolPanel();
         ASSERT_NE(Panel, nullptr);
-    }
-    void TearDown() override
-    {
-        Main.reset();
-        SetUIServices(nullptr);
     }
     template <typename T>
     T* Control(const char* Name) const
@@ -105,9 +98,6 @@ protected:
     }
     static QImage CursorImage(const QCursor& C) { return C.pixmap().toImage(); }
 
-    QTemporaryDir Dir;
-    TFakeUIServices UI;
-    std::unique_ptr<TCanvelloMain> Main;
     TToolPanel* Panel = nullptr;
 };
 

@@ -3,6 +3,8 @@
 #include "shell/CVMain.h"
 #include "shell/CVMainArrange.h"
 
+#include "FrameFixture.h"
+
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
 
@@ -155,16 +157,12 @@ TEST(ArrangeWindows, AFullRowOfMinimisedWindowsContinuesInARowAbove)
 
 // ---- In the frame's MDI area -------------------------------------------------------------------------
 
-class FrameArrangement : public ::testing::Test {
+class FrameArrangement : public FrameFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Dir.isValid());
-        SetUIServices(&UI);
-        AppParams = TAppParams();
-        Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-        Main->resize(1100, 760);
-        Main->show();
+        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
+        StartFrame(QSize(1100, 760));
         // Four pictures, a 32 x 32 one among them.
         for (const QSize& s : {QSize(300, 200), QSize(32, 32), QSize(420, 260), QSize(100, 100)})
             ASSERT_TRUE(Main->NewPicture(s.width(), s.height(), clWhite));
@@ -172,11 +170,6 @@ protected:
         ASSERT_EQ(Windows.size(), 4);
         Title = Windows[0]->contentsMargins().top();
         ASSERT_GT(Title, 0);
-    }
-    void TearDown() override
-    {
-        Main.reset();
-        SetUIServices(nullptr);
     }
     QSize Area() const { return Main->MdiArea()->viewport()->size(); }
     std::vector<QRect> Geometries(const QList<QMdiSubWindow*>& List) const
@@ -188,9 +181,6 @@ protected:
     }
     void Trigger(const char* Name) { Main->Action(Name)->trigger(); }
 
-    QTemporaryDir Dir;
-    TFakeUIServices UI;
-    std::unique_ptr<TCanvelloMain> Main;
     QList<QMdiSubWindow*> Windows;
     int Title = 0;
 };
