@@ -1,6 +1,6 @@
 #pragma once
-// The user-interface services as every window sees them: message boxes and the picture file dialogs
-// behind one interface, so that command flows and dialogs run from tests without modal windows. The
+// The user-interface services as every window sees them: message boxes and modal dialogs behind one
+// interface, so that command flows and dialogs run from tests without modal windows. The
 // shell installs its implementation (Qt's, or a scripted fake in tests); windows below the shell
 // reach it through InstalledUIServices.
 #include <string>
@@ -19,10 +19,6 @@ public:
     virtual ~IUIServices() = default;
     // Shows Text with the given buttons; answers the button chosen (mrCancel when the box is closed).
     virtual TModalResult MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons) = 0;
-    // Asks for picture files to open; false when cancelled.
-    virtual bool OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames) = 0;
-    // Asks for a name to save a picture under; FileName comes in as the proposal. False when cancelled.
-    virtual bool SavePictureFile(QWidget* Parent, std::string& FileName) = 0;
     // Runs a modal dialog; true when it was closed with OK.
     virtual bool ExecuteDialog(QDialog& Dialog);
 };

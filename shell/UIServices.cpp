@@ -10,11 +10,6 @@ namespace {
 
 IUIServices* GServices = nullptr;
 
-const char* const kPictureFilter = "All pictures (*.bmp *.jpg *.jpeg *.gif *.BMP *.JPG *.JPEG *.GIF);;"
-                                   "Bitmaps (*.bmp *.BMP);;JPEG pictures (*.jpg *.jpeg *.JPG *.JPEG);;"
-                                   "GIF pictures (*.gif *.GIF)";
-const char* const kSaveFilter = "Bitmap (*.bmp);;JPEG picture (*.jpg);;JPEG picture (*.jpeg);;GIF picture (*.gif)";
-
 TQtUIServices& QtServices()
 {
     static TQtUIServices services;
@@ -36,28 +31,6 @@ TModalResult TQtUIServices::MessageDlg(QWidget* Parent, const std::string& Text,
     return QtMessageBox(Parent, Text, Type, Buttons);
 }
 
-bool TQtUIServices::OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames)
-{
-    const QStringList names = QFileDialog::getOpenFileNames(Parent, "Open", QString(), kPictureFilter);
-    FileNames.clear();
-    for (const QString& name : names)
-        FileNames.push_back(name.toStdString());
-    return !FileNames.empty();
-}
-
-bool TQtUIServices::SavePictureFile(QWidget* Parent, std::string& FileName)
-{
-    QFileDialog dialog(Parent, "Save As", QString(), kSaveFilter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix("bmp");
-    if (!FileName.empty())
-        dialog.selectFile(QString::fromStdString(FileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    FileName = dialog.selectedFiles().first().toStdString();
-    return true;
-}
-
 TModalResult TFakeUIServices::MessageDlg(QWidget*, const std::string& Text, TMsgDlgType Type, unsigned Buttons)
 {
     Messages.push_back({Text, Type, Buttons});
@@ -71,16 +44,6 @@ TModalResult TFakeUIServices::MessageDlg(QWidget*, const std::string& Text, TMsg
         return answer;
     }
     return (Buttons & mbYes) ? mrYes : mrOk;
-}
-
-bool TFakeUIServices::OpenPictureFiles(QWidget*, std::vector<std::string>& FileNames)
-{
-    FileNames.clear();
-    if (OpenResults.empty())
-        return false;
-    FileNames = OpenResults.front();
-    OpenResults.pop_front();
-    return !FileNames.empty();
 }
 
 bool TFakeUIServices::ExecuteDialog(QDialog& Dialog)
@@ -117,19 +80,6 @@ bool TFakeUIServices::ExecuteDialog(QDialog& Dialog)
         }
     }
     return OnDialog && OnDialog(Dialog);
-}
-
-bool TFakeUIServices::SavePictureFile(QWidget*, std::string& FileName)
-{
-    ++SaveDialogs;
-    if (SaveResults.empty())
-        return false;
-    const std::string name = SaveResults.front();
-    SaveResults.pop_front();
-    if (name.empty())
-        return false;
-    FileName = name;
-    return true;
 }
 
 IUIServices& UIServices()

@@ -1,6 +1,5 @@
 #pragma once
-// The user-interface services of the main window: message boxes and the picture file dialogs. The
-// program uses the Qt implementation; tests install a scripted fake, so that command flows and close
+// The user-interface services of the main window: message boxes and modal dialogs. The program uses the Qt implementation; tests install a scripted fake, so that command flows and close
 // questions run without modal windows.
 #include <deque>
 #include <functional>
@@ -10,12 +9,10 @@
 
 #include "globals/UIServicesIntf.h"
 
-// Message boxes and file dialogs of Qt.
+// Message boxes and modal dialogs of Qt.
 class TQtUIServices : public IUIServices {
 public:
     TModalResult MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons) override;
-    bool OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames) override;
-    bool SavePictureFile(QWidget* Parent, std::string& FileName) override;
 };
 
 // Answers from scripts and keeps a record of every question.
@@ -30,11 +27,11 @@ public:
     // Answers of the coming message boxes, first first; when empty a box answers its first button
     // (Yes, then OK).
     std::deque<TModalResult> Answers;
-    // Results of the coming open dialogs (an empty list answers cancel), also of the file dialogs run
-    // through ExecuteDialog while any are scripted.
+    // Results of the coming open file dialogs run through ExecuteDialog (an empty list answers
+    // cancel).
     std::deque<std::vector<std::string>> OpenResults;
-    // Results of the coming save dialogs (an empty name answers cancel), the same way; SaveDialogs
-    // counts both kinds.
+    // Results of the coming save file dialogs, the same way (an empty name answers cancel);
+    // SaveDialogs counts the save dialogs run.
     std::deque<std::string> SaveResults;
     int SaveDialogs = 0;
     // Called while a message box is up, after it was recorded: stands for what the user or the event
@@ -46,8 +43,6 @@ public:
     std::vector<std::string> Dialogs;
 
     TModalResult MessageDlg(QWidget* Parent, const std::string& Text, TMsgDlgType Type, unsigned Buttons) override;
-    bool OpenPictureFiles(QWidget* Parent, std::vector<std::string>& FileNames) override;
-    bool SavePictureFile(QWidget* Parent, std::string& FileName) override;
     bool ExecuteDialog(QDialog& Dialog) override;
 };
 

@@ -43,8 +43,6 @@ struct TScriptedUI : IUIServices {
         Answers.pop_front();
         return R;
     }
-    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
-    bool SavePictureFile(QWidget*, std::string&) override { return false; }
     int Count(TMsgDlgType Type) const
     {
         int N = 0;

@@ -24,8 +24,6 @@ struct TRecordingUI : IUIServices {
         Types.push_back(Type);
         return mrOk;
     }
-    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
-    bool SavePictureFile(QWidget*, std::string&) override { return false; }
 };
 
 class RenameDlgs : public ::testing::Test {

@@ -56,8 +56,6 @@ struct TScriptedUI : IUIServices {
         Answers.pop_front();
         return A;
     }
-    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
-    bool SavePictureFile(QWidget*, std::string&) override { return false; }
     bool ExecuteDialog(QDialog& Dialog) override
     {
         ++DialogsRun;

@@ -32,8 +32,6 @@ struct TFakeUIServices : IUIServices {
         Messages.push_back(Text);
         return mrOk;
     }
-    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
-    bool SavePictureFile(QWidget*, std::string&) override { return false; }
 };
 
 // Every pixel of B, for comparing pictures.

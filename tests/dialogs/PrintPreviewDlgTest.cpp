@@ -44,8 +44,6 @@ struct TFakeUIServices : IUIServices {
         Messages.push_back(Text);
         return mrOk;
     }
-    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
-    bool SavePictureFile(QWidget*, std::string&) override { return false; }
     bool ExecuteDialog(QDialog& Dialog) override { return OnDialog && OnDialog(Dialog); }
 };
 

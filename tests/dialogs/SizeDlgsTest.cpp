@@ -39,8 +39,6 @@ struct TFakeUIServices : IUIServices {
         Messages.push_back({Text, Type, Buttons});
         return mrOk;
     }
-    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
-    bool SavePictureFile(QWidget*, std::string&) override { return false; }
 };
 
 std::string Text(const QLineEdit* E) { return E->text().toStdString(); }

@@ -13,6 +13,4 @@ struct TRecordingUI : IUIServices {
         Messages.push_back(Text);
         return mrOk;
     }
-    bool OpenPictureFiles(QWidget*, std::vector<std::string>&) override { return false; }
-    bool SavePictureFile(QWidget*, std::string&) override { return false; }
 };
