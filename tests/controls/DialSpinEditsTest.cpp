@@ -103,7 +103,6 @@ TEST(TrackBar, PositionAtXAndThumb)
     EXPECT_EQ(bar.PositionAtX(thumb / 2), -100);
     EXPECT_EQ(bar.PositionAtX(200 - thumb + thumb / 2), 100);
     bar.SetPosition(0);
-    const QRect all(0, 0, 200, 30);
     int onThumb = 0;
     for (int x = 0; x < 200; ++x)
         onThumb += bar.PointOnThumb(x, 15);

@@ -46,8 +46,8 @@ TEST(HintWindow, ShowsAfterThePauseThenFreesItself)
 {
     const int savedPause = HintPause;
     HintPause = 30;
+    bool destroyed = false; // outlives the owner, whose end frees a hint still there
     QWidget owner;
-    bool destroyed = false;
     auto* hint = new TSimpleHintWindow(&owner, true, false, "Hint text", clInfoBk, 60);
     hint->OnDestroy = [&](TSimpleHintWindow*) { destroyed = true; };
     EXPECT_TRUE(hint->ShowPending());
@@ -61,8 +61,8 @@ TEST(HintWindow, ShowsAfterThePauseThenFreesItself)
 
 TEST(HintWindow, NonPositiveHideDelayStaysUntilTheOwnerFreesIt)
 {
+    bool destroyed = false; // outlives the owner, whose end frees the hint
     QWidget owner;
-    bool destroyed = false;
     {
         auto* hint = new TSimpleHintWindow(&owner, false, true, "Stays", clInfoBk, 0);
         hint->OnDestroy = [&](TSimpleHintWindow*) { destroyed = true; };

@@ -94,8 +94,9 @@ TEST(GIFFrames, PixelAccess)
     TGIFSubImage* Frame = AddFrame(Image, 3, 2, {1, 2, 3, 4, 5, 6}, 8);
     EXPECT_EQ(Frame->GetPixel(2, 1), 6);
     EXPECT_EQ(Frame->GetScanLine(1)[0], 4);
-    for (auto [X, Y] : {std::pair{-1, 0}, {0, 2}, {3, 0}, {0, -1}})
-        EXPECT_EQ(RaisedMessage([&] { Frame->GetPixel(X, Y); }), "Invalid pixel coordinates") << X << "," << Y;
+    for (const auto& P : {std::pair{-1, 0}, {0, 2}, {3, 0}, {0, -1}})
+        EXPECT_EQ(RaisedMessage([&] { Frame->GetPixel(P.first, P.second); }), "Invalid pixel coordinates")
+            << P.first << "," << P.second;
 
     // A new width reallocates zeroed pixels.
     Frame->SetWidth(5);
