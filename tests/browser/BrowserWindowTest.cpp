@@ -18,10 +18,10 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "RecordingUI.h"
-#include "WaitFor.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -64,7 +64,7 @@ protected:
         Win = std::make_unique<TCVBrowserChildWn>(nullptr, Dir, true, false);
         Win->resize(800, 500);
         Win->show();
-        ASSERT_TRUE(WaitFor([&] { return Win->Directory() == Dir && !Win->Loading(); })) << Win->Directory();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Win->Directory() == Dir && !Win->Loading(); }, 10000)) << Win->Directory();
     }
     std::vector<std::string> Names() const
     {
@@ -243,10 +243,10 @@ TEST_F(BrowserWindow, ACachedFolderShowsAtOnceAndCatchesUp)
 
     Win = std::make_unique<TCVBrowserChildWn>(nullptr, Pics, true, false);
     Win->show();
-    ASSERT_TRUE(WaitFor([&] { return Win->Directory() == Pics; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Win->Directory() == Pics; }, 10000));
     // The unchanged picture is there before any thumbnail is made.
     EXPECT_GE(Win->Database().FindName("C.bmp"), 0);
-    ASSERT_TRUE(WaitFor([&] { return !Win->Loading(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Win->Loading(); }, 10000));
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "C.bmp", "n.bmp"}));
     EXPECT_EQ(Win->Database().Records(0)->FileAge, FileAgeOf(Pics + "a.jpg"));
     EXPECT_TRUE(Win->Database().Modified());
@@ -271,12 +271,12 @@ TEST_F(BrowserWindow, ANewFolderCancelsTheLoadInProgress)
     Win->ChangeDirectory(Pics);
     EXPECT_EQ(Ends, 1);
     EXPECT_LT(Steps, 60);
-    ASSERT_TRUE(WaitFor([&] { return !Win->Loading(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Win->Loading(); }, 10000));
     EXPECT_EQ(Names(), kAll);
     EXPECT_EQ(Ends, 1); // the cached folder made no thumbnails
     // What the cancelled load took in was cached consistently; the folder completes when shown again.
     Win->ChangeDirectory(Many);
-    ASSERT_TRUE(WaitFor([&] { return !Win->Loading(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Win->Loading(); }, 10000));
     EXPECT_EQ(Win->PictureCount(), 60);
     for (int I = 0; I < Win->PictureCount(); ++I)
         EXPECT_NE(Win->Database().DrawCell(I, false), nullptr);
@@ -453,7 +453,7 @@ TEST_F(BrowserWindow, AThumbnailThatCannotBeDrawnIsReportedOncePerLoad)
     }
     EXPECT_EQ(UI.Messages, std::vector<std::string>{"Can not display image."});
     Win->RefreshView();
-    ASSERT_TRUE(WaitFor([&] { return !Win->Loading(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Win->Loading(); }, 10000));
     Win->ThumbnailGrid()->viewport()->grab();
     QCoreApplication::processEvents();
     EXPECT_EQ(UI.Messages.size(), 2u);

@@ -19,10 +19,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "FrameFixture.h"
-#include "WaitFor.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -86,7 +86,7 @@ protected:
         if (!Main->OpenBrowser(Folder, false) || Main->MdiArea()->subWindowList().size() != before + 1)
             return nullptr;
         auto* w = dynamic_cast<TCVBrowserChildWn*>(Main->MdiArea()->subWindowList().back());
-        if (!w || !WaitFor([&] { return w->Directory() == Folder && !w->Loading(); }))
+        if (!w || !QTest::qWaitFor([&] { return w->Directory() == Folder && !w->Loading(); }, 10000))
             return nullptr;
         Main->MdiArea()->setActiveSubWindow(w);
         return w;
@@ -208,7 +208,7 @@ TEST_F(BrowserCommands, BrowseAsksForAFolderAndOpensIt)
     ASSERT_EQ(Main->MdiArea()->subWindowList().size(), 1);
     auto* w = dynamic_cast<TCVBrowserChildWn*>(Main->MdiArea()->subWindowList().front());
     ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return w->Directory() == B; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->Directory() == B; }, 10000));
     // Cancelled: nothing opens.
     Run("ActBrowseDir");
     EXPECT_EQ(Main->MdiArea()->subWindowList().size(), 1);

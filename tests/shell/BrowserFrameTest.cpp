@@ -20,10 +20,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "FrameFixture.h"
-#include "WaitFor.h"
 
 #include <filesystem>
 #include <functional>
@@ -57,7 +57,7 @@ protected:
     }
     static bool Loaded(TCVBrowserChildWn* W, const std::string& Folder)
     {
-        return WaitFor([&] { return W->Directory() == Folder && !W->Loading(); });
+        return QTest::qWaitFor([&] { return W->Directory() == Folder && !W->Loading(); }, 10000);
     }
     static std::vector<std::string> Names(TCVBrowserChildWn* W)
     {

@@ -39,6 +39,8 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include "Settle.h"
+
 #include <fstream>
 #include <memory>
 
@@ -56,11 +58,6 @@ protected:
     {
         W->close();
         Settle();
-    }
-    static void Settle()
-    {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
     }
     std::vector<std::string> Titles() const
     {

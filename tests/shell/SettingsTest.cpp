@@ -26,6 +26,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "Settle.h"
+
 #include <map>
 #include <memory>
 
@@ -47,11 +49,6 @@ protected:
     std::unique_ptr<TCanvelloMain> NewMain()
     {
         return std::make_unique<TCanvelloMain>(nullptr, Dir.FilePath("Canvello.rfp").toStdString());
-    }
-    static void Settle()
-    {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
     }
     // Values written straight into the store, as another run would have left them.
     static void Store(const std::string& Key, const std::map<std::string, std::string>& Values)

@@ -32,18 +32,14 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "Settle.h"
+
 #include <memory>
 
 using clipboard_test::Picture;
 using clipboard_test::SamePixels;
 
 namespace {
-
-void Settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
 
 // A picture whose every pixel tells where it is, with no black or white pixel (the ants' colours).
 std::unique_ptr<TBitmap> Gradient(int W, int H)
