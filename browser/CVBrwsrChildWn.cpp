@@ -625,10 +625,7 @@ void TCVBrowserChildWn::LoadSettings()
         Reg.CloseKey();
     }
     if (Reg.OpenKey(SRecentDirsKey, false)) {
-        for (int I = 1; I <= kMaxRecentDirs; ++I) {
-            std::string Dir;
-            if (!Reg.TryReadString("Dir" + std::to_string(I), Dir))
-                break;
+        for (const std::string& Dir : Reg.ReadNumberedStrings("Dir", kMaxRecentDirs)) {
             // Outside data: empty entries and repeats are left out.
             const QString Item = QString::fromStdString(Dir);
             if (!Dir.empty() && FRecentDirsCombo->findText(Item, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)

@@ -194,6 +194,24 @@ bool TRegistry::ReadBool(const std::string& Name, bool Default)
     return TryReadBool(Name, v) ? v : Default;
 }
 
+std::vector<std::string> TRegistry::ReadNumberedStrings(const std::string& Prefix, int32_t Count)
+{
+    std::vector<std::string> values;
+    for (int32_t i = 1; i <= Count; ++i) {
+        std::string v;
+        if (!TryReadString(Prefix + std::to_string(i), v))
+            break;
+        values.push_back(std::move(v));
+    }
+    return values;
+}
+
+void TRegistry::WriteNumberedStrings(const std::string& Prefix, const std::vector<std::string>& Values)
+{
+    for (size_t i = 0; i < Values.size(); ++i)
+        WriteString(Prefix + std::to_string(i + 1), Values[i]);
+}
+
 bool TRegistry::TryReadString(const std::string& Name, std::string& Value)
 {
     const std::string path = ValuePath(Name);

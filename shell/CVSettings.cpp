@@ -21,19 +21,6 @@ namespace {
 // The most entries a recent list can hold (its length is a byte).
 constexpr int32_t kMaxListLength = 255;
 
-// Reads Prefix + 1, Prefix + 2, ... up to Length values, stopping at the first missing one.
-std::vector<std::string> ReadNumberedStrings(TRegistry& Reg, const std::string& Prefix, int32_t Length)
-{
-    std::vector<std::string> values;
-    for (int32_t i = 1; i <= Length; ++i) {
-        std::string v;
-        if (!Reg.TryReadString(Prefix + std::to_string(i), v))
-            break;
-        values.push_back(std::move(v));
-    }
-    return values;
-}
-
 int64_t Area(const QRect& R)
 {
     return R.isValid() ? int64_t(R.width()) * R.height() : 0;
@@ -156,12 +143,12 @@ void TCanvelloMain::LoadSettings(bool ReadRecentFiles)
     // The length is set once: a shorter one on the way would drop files the thumbnail file gave.
     FRecentFilesPopupMenu->SetMaxFileList(StoredMaxFileList());
     if (reg.OpenKey(kRecentFilesKey, false) && ReadRecentFiles)
-        for (const std::string& name : ReadNumberedStrings(reg, "FileName", FRecentFilesPopupMenu->MaxFileList()))
+        for (const std::string& name : reg.ReadNumberedStrings("FileName", FRecentFilesPopupMenu->MaxFileList()))
             FRecentFilesPopupMenu->AppendFile(name);
     MaxRecentList = 10;
     if (reg.OpenKey(kRecentTextKey, false) && reg.TryReadInteger("MaxRecentList", n)) {
         MaxRecentList = uint8_t(ClampCount(n, 0, kMaxListLength));
-        RecentTexts = ReadNumberedStrings(reg, "RecentText", MaxRecentList);
+        RecentTexts = reg.ReadNumberedStrings("RecentText", MaxRecentList);
     }
     if (reg.OpenKey(kMainWindowKey, false)) {
         bool v = false;
@@ -208,8 +195,7 @@ void TCanvelloMain::SaveSettings(bool WriteRecentFiles)
     }
     if (reg.OpenKey(kRecentTextKey, true)) {
         reg.WriteInteger("MaxRecentList", MaxRecentList);
-        for (size_t i = 0; i < RecentTexts.size(); ++i)
-            reg.WriteString("RecentText" + std::to_string(i + 1), RecentTexts[i]);
+        reg.WriteNumberedStrings("RecentText", RecentTexts);
     }
     if (reg.OpenKey(kMainWindowKey, true)) {
         reg.WriteBool("ShowZoomGrid", Action("ActShowHideZoomGrid")->isChecked());
