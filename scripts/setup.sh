@@ -8,4 +8,5 @@ apt-get install -y -qq --no-install-recommends \
   qt6-base-dev libgl1-mesa-dev qt6-qpa-plugins \
   libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev \
   fonts-dejavu-core xvfb xauth poppler-utils \
-  imagemagick libjpeg-turbo-progs gifsicle giflib-tools libvips-tools >/dev/null
+  imagemagick libjpeg-turbo-progs gifsicle giflib-tools libvips-tools libvips-dev libgif-dev \
+  libglib2.0-dev openbox x11-utils xdotool xclip desktop-file-utils >/dev/null
