@@ -751,10 +751,15 @@ void TAdvSelectDrawGrid::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers
             FocusCell(cell.X, cell.Y, true);
         }
     }
+    FPendingLayout = Layout();
     if (OnMouseDown)
         OnMouseDown(this, Button, Shift, X, Y);
-    if (Double && Button == Qt::LeftButton)
+    if (Double && Button == Qt::LeftButton) {
+        // The double click is the whole gesture: its release and the moves before it select nothing.
+        FClickPending = false;
+        FDoubleHeld = true;
         DblClick();
+    }
 }
 
 void TAdvSelectDrawGrid::MouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int X, int Y)
@@ -780,7 +785,7 @@ void TAdvSelectDrawGrid::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers S
     TFlagScope updating(FUpdating);
     if (FClickPending && Button == Qt::LeftButton && !(Shift & kShiftCtrl)) {
         const TGridCoord cell = MouseToCell(X, Y);
-        if (cell == FPendingCell && CanSelectCell(cell.X, cell.Y)) {
+        if (Layout() == FPendingLayout && cell == FPendingCell && CanSelectCell(cell.X, cell.Y)) {
             SelectCellEx(cell, true);
             FocusCell(cell.X, cell.Y, true);
         }
@@ -793,7 +798,7 @@ void TAdvSelectDrawGrid::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers S
 
 void TAdvSelectDrawGrid::BeginDragCells(bool Immediate, int Threshold)
 {
-    if (FDragging)
+    if (FDragging || FDoubleHeld)
         return;
     FDragThreshold = Threshold;
     const int threshold = Threshold < 0 ? QApplication::startDragDistance() : Threshold;
@@ -934,6 +939,8 @@ void TAdvSelectDrawGrid::Press(QMouseEvent* Event, bool Double)
         FDragArmed = false;
         FSwallowRelease = false;
     }
+    if (!Double)
+        FDoubleHeld = false;
     MouseDown(Event->button(), Event->modifiers(), pt.x(), pt.y(), Double);
 }
 
@@ -953,6 +960,8 @@ void TAdvSelectDrawGrid::mouseReleaseEvent(QMouseEvent* Event)
         FButtonDown = false;
         FDragArmed = false;
     }
+    if (Event->button() == Qt::LeftButton)
+        FDoubleHeld = false;
     // The release that ends a drag is not a click.
     if (FSwallowRelease) {
         FSwallowRelease = false;

@@ -121,6 +121,17 @@ public:
     int Width() const { return width(); }
     int Height() const { return height(); }
 
+    // What decides the cell under a viewport point: the column count (which maps cells to linear
+    // indices), the first visible row and column and the cell pitch.
+    struct TLayout {
+        int ColCount, TopRow, LeftCol, ColPitch, RowPitch;
+        friend bool operator==(const TLayout&, const TLayout&) = default;
+    };
+    TLayout Layout() const
+    {
+        return {FColCount, FTopRow, FLeftCol, FDefaultColWidth + LineW(), FDefaultRowHeight + LineH()};
+    }
+
     // Drawing errors are reported once until this is called (a window calls it when it loads anew).
     void ResetDrawErrorReport() { FDrawErrorReported = false; }
     bool DrawErrorReported() const { return FDrawErrorReported; }
@@ -268,7 +279,8 @@ public:
     // down. The drag is a QDrag with the grid as its source, carrying GridCellsMimeType (the selected
     // linear indices as decimal text, one a line); OnStartDrag may add to its mime data or set none
     // (no mime data: no drag); OnEndDrag gets the result. While the drag runs the mouse handlers do
-    // nothing, and the button release that ends it leaves the selection alone.
+    // nothing, and the button release that ends it leaves the selection alone. A button held down
+    // after a double click starts no drag.
     void BeginDragCells(bool Immediate, int Threshold);
     bool Dragging() const { return FDragging; }
 
@@ -318,6 +330,11 @@ private:
     bool FDragging = false;
     bool FClickPending = false;
     TGridCoord FPendingCell;
+    // The layout the pending click was pressed in: a release acts only while it still holds.
+    TLayout FPendingLayout{};
+    // The button of a double click is still down: nothing until its release changes the selection
+    // (the double click may have opened a window and changed the grid meanwhile).
+    bool FDoubleHeld = false;
     // Where the left or right button went down, for the drag threshold; the release after a drag is
     // swallowed.
     QPoint FPressPos;

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 #include <set>
 #include <string>
@@ -510,6 +511,87 @@ TEST(AdvSelectDrawGrid, DoubleClickSelectsTheCellAndFiresOnce)
     EXPECT_EQ(atDoubleClick, std::vector<std::vector<int>>{{5}});
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(grid.Selected(), std::vector<int>{5});
+}
+
+TEST(AdvSelectDrawGrid, APendingClickActsOnlyOnTheCellAndLayoutItWasPressedIn)
+{
+    // A press on one of several selected cells, something in between, then the release at the same
+    // viewport point.
+    struct {
+        const char* Name;
+        std::function<void(TTestGrid&)> Between;
+        std::vector<int> After;
+    } const cases[] = {
+        {"nothing: the click reduces the selection to the cell", [](TTestGrid&) {}, {5}},
+        {"the grid took other columns: another cell lies under the pointer",
+         [](TTestGrid& G) {
+             const int bar = G.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &G);
+             G.resize(8 + 7 * kCell + 5 + bar, G.height());
+             QApplication::processEvents();
+             ASSERT_EQ(G.ColCount(), 7);
+         },
+         {2, 5, 7}},
+        {"the view scrolled", [](TTestGrid& G) { G.SetTopRow(G.TopRow() + 1); }, {2, 5, 7}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTestGrid grid;
+        grid.Setup(40, 4, 4 * kCell);
+        for (int i : {2, 5, 7})
+            grid.SelectCellEx(grid.IndexCell(i), false);
+        const QPoint at = grid.CenterOf(5);
+        grid.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {}, at);
+        c.Between(grid);
+        grid.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {}, at);
+        EXPECT_EQ(grid.Selected(), c.After);
+    }
+}
+
+TEST(AdvSelectDrawGrid, NothingAfterADoubleClickChangesTheSelection)
+{
+    // The double click opens the picture and the grid's window is restored from maximised: the
+    // grid takes fewer columns while the button is still down, so that another cell (index 5
+    // instead of 12) lies under the pointer in the new layout.
+    TTestGrid grid;
+    grid.Setup(40, 11, 400);
+    grid.OnMouseMove = [&](QWidget*, Qt::MouseButtons Buttons, Qt::KeyboardModifiers, int, int) {
+        if (Buttons & Qt::LeftButton)
+            grid.BeginDragCells(false, -1);
+    };
+    std::vector<std::vector<int>> atDoubleClick;
+    grid.OnDblClick = [&](QWidget*) {
+        atDoubleClick.push_back(grid.Selected());
+        grid.resize(8 + 4 * kCell + 5, 400);
+        QApplication::processEvents();
+    };
+    const QPoint at = grid.CenterOf(12);
+    grid.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {}, at);
+    grid.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {}, at);
+    grid.Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, {}, at);
+    ASSERT_EQ(grid.ColCount(), 4);
+    ASSERT_EQ(grid.CellIndex(grid.MouseToCell(at.x(), at.y()).X, grid.MouseToCell(at.x(), at.y()).Y), 5);
+    grid.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {}, at);
+    EXPECT_EQ(atDoubleClick, std::vector<std::vector<int>>{{12}});
+    EXPECT_EQ(grid.Selected(), std::vector<int>{12});
+    EXPECT_EQ(grid.Current(), 12);
+
+    // A button held after a double click moves far enough for a drag: none starts.
+    const QPoint six = grid.CenterOf(6);
+    grid.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {}, six);
+    grid.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {}, six);
+    grid.Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, {}, six);
+    const int d = QApplication::startDragDistance();
+    grid.Mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {}, six + QPoint(d + 1, 0));
+    grid.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {}, six + QPoint(d + 1, 0));
+    EXPECT_EQ(grid.Drags, 0);
+    EXPECT_EQ(grid.Selected(), std::vector<int>{6});
+    // The next click is an ordinary one again.
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.CenterOf(9));
+    EXPECT_EQ(grid.Selected(), std::vector<int>{9});
+    grid.Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {}, grid.CenterOf(9));
+    grid.Mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {}, grid.CenterOf(9) + QPoint(d + 1, 0));
+    EXPECT_EQ(grid.Drags, 1);
+    grid.Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {}, grid.CenterOf(9) + QPoint(d + 1, 0));
 }
 
 TEST(AdvSelectDrawGrid, DropsReachTheOwnerInViewportCoordinates)

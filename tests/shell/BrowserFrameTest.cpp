@@ -7,6 +7,7 @@
 #include "browser/FileAction.h"
 #include "controls/AdvSelectGrid.h"
 #include "image/XBitmap.h"
+#include "picwin/CVPicChildWn.h"
 #include "platform/Registry.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
@@ -17,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
@@ -155,6 +157,44 @@ TEST_F(BrowserFrame, ABrowserOpensItsPictures)
     for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
         titles.push_back(w->windowTitle().toStdString());
     EXPECT_EQ(titles, (std::vector<std::string>{"Browsing " + A, "x.bmp [1:1]", "y.bmp [1:1]"}));
+}
+
+TEST_F(BrowserFrame, DoubleClickOpenFromAMaximisedBrowserKeepsThatPictureSelected)
+{
+    const std::string C = Dir.path().toStdString() + "/c/";
+    std::filesystem::create_directory(C);
+    for (int i = 0; i < 16; ++i)
+        Picture(C + "p" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".bmp");
+    MakeMain();
+    ASSERT_TRUE(Main->OpenBrowser(C, true));
+    TCVBrowserChildWn* W = Browsers().front();
+    ASSERT_TRUE(Loaded(W, C));
+    ASSERT_TRUE(W->isMaximized());
+    TAdvSelectDrawGrid* Grid = W->ThumbnailGrid();
+    QCoreApplication::processEvents();
+    const int MaximisedCols = Grid->ColCount();
+    const TGridCoord Cell = Grid->IndexCell(12);
+    const QPoint At = Grid->CellRect(Cell.X, Cell.Y).center();
+    ASSERT_FALSE(At.isNull());
+    // The user's double click, event by event as Qt delivers it.
+    auto Mouse = [&](QEvent::Type Type, Qt::MouseButtons Buttons) {
+        QMouseEvent E(Type, QPointF(At), QPointF(Grid->viewport()->mapToGlobal(At)), Qt::LeftButton, Buttons, {});
+        QCoreApplication::sendEvent(Grid->viewport(), &E);
+    };
+    Mouse(QEvent::MouseButtonPress, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, Qt::NoButton);
+    Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    // Opening the picture restored the browser behind it: the grid has fewer columns now.
+    EXPECT_FALSE(W->isMaximized());
+    EXPECT_NE(Grid->ColCount(), MaximisedCols);
+    Mouse(QEvent::MouseButtonRelease, Qt::NoButton);
+    auto* Opened = dynamic_cast<TCVPicChildWin*>(Main->MdiArea()->activeSubWindow());
+    ASSERT_NE(Opened, nullptr);
+    EXPECT_EQ(Opened->FileName(), C + "p12.bmp");
+    // Delete and Move act on the selected names: the picture just opened, only.
+    Main->MdiArea()->setActiveSubWindow(W);
+    EXPECT_EQ(W->GetSelectedNames(), std::vector<std::string>{"p12.bmp"});
 }
 
 TEST_F(BrowserFrame, ClosingTheFrameKeepsTheRecentFolders)
