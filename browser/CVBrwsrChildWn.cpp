@@ -689,8 +689,8 @@ void TCVBrowserChildWn::RemovePicture(int Index)
     DoContentsChange();
     if (PictureDB->Count() == 0)
         MarkSelectedNode(false);
-    if (Index > 0 && Index >= PictureDB->Count())
-        FocusIndex(Index - 1);
+    // The selection follows the pictures: the removed one leaves it, the others keep their state.
+    FThumbnailGrid->RemoveCell(Index);
     if (PictureDB->Count() == 0)
         ArrangeEmpty();
     else

@@ -607,21 +607,11 @@ void TAdvSelectDrawGrid::Rearrange(int Cols, int Rows)
         return;
     TFlagScope updating(FUpdating);
     // The selection and the current cell follow their linear indices, not their positions.
-    std::vector<int64_t> indices;
-    indices.reserve(static_cast<size_t>(FSelection.Count()));
-    for (int i = 0; i < FSelection.Count(); ++i) {
-        const TGridCoord c = FSelection.Items(i);
-        indices.push_back(CellIndex(c.X, c.Y));
-    }
+    const std::vector<int64_t> indices = SelectedIndices();
     const int64_t current = CellIndex(Col(), Row());
     SetGridSize(Cols, Rows);
-    FSelection.Clear();
     const int64_t cells = int64_t(ColCount()) * RowCount();
-    for (int64_t i : indices)
-        if (i < cells) {
-            const TGridCoord c = IndexCell(i);
-            FSelection.Add(c.X, c.Y);
-        }
+    SetSelectedIndices(indices);
     const TGridCoord cur = IndexCell(std::min(current, cells - 1));
     MoveCurrent(cur.X, cur.Y);
 }
@@ -695,6 +685,50 @@ void TAdvSelectDrawGrid::SelectAll()
 {
     if ((FGridOptions & agMultiSelect) && FNumOfCells > 0)
         SelectRange(0, FNumOfCells - 1);
+}
+
+std::vector<int64_t> TAdvSelectDrawGrid::SelectedIndices() const
+{
+    std::vector<int64_t> indices;
+    indices.reserve(static_cast<size_t>(FSelection.Count()));
+    for (int i = 0; i < FSelection.Count(); ++i) {
+        const TGridCoord c = FSelection.Items(i);
+        indices.push_back(CellIndex(c.X, c.Y));
+    }
+    return indices;
+}
+
+void TAdvSelectDrawGrid::SetSelectedIndices(const std::vector<int64_t>& Indices)
+{
+    FSelection.Clear();
+    const int64_t cells = int64_t(ColCount()) * RowCount();
+    for (int64_t i : Indices)
+        if (i >= 0 && i < cells) {
+            const TGridCoord c = IndexCell(i);
+            FSelection.Add(c.X, c.Y);
+        }
+}
+
+void TAdvSelectDrawGrid::RemoveCell(int64_t Index)
+{
+    if (Index < 0 || Index >= FNumOfCells)
+        return;
+    TFlagScope updating(FUpdating);
+    std::vector<int64_t> indices;
+    for (int64_t k : SelectedIndices())
+        if (k != Index)
+            indices.push_back(k > Index ? k - 1 : k);
+    SetSelectedIndices(indices);
+    const int64_t current = CellIndex(Col(), Row());
+    const int64_t last = std::max<int64_t>(0, FNumOfCells - 2);
+    const int64_t moved = std::min(current > Index ? current - 1 : current, last);
+    SetNumOfCells(FNumOfCells - 1);
+    const TGridCoord cur = IndexCell(moved);
+    if (!(cur == TGridCoord{Col(), Row()}) && cur.X < ColCount() && cur.Y < RowCount()) {
+        MoveCurrent(cur.X, cur.Y);
+        ScrollIntoView(cur.X, cur.Y);
+    }
+    Invalidate();
 }
 
 void TAdvSelectDrawGrid::ClearSelection()

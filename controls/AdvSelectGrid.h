@@ -270,6 +270,11 @@ public:
     bool IsSelected(int ACol, int ARow) const { return FSelection.Contains(ACol, ARow); }
     const TGridSelectionList& Selection() const { return FSelection; }
 
+    // The cell of linear index Index left the list (its picture went): it leaves the selection, the
+    // selected and current cells after it move back one place with their contents, and NumOfCells
+    // goes down by one. The current cell stays in the list, scrolled into view when it moved.
+    void RemoveCell(int64_t Index);
+
     // Linear index of a cell and cell of an index under the current column count.
     int64_t CellIndex(int ACol, int ARow) const { return static_cast<int64_t>(ARow) * ColCount() + ACol; }
     TGridCoord IndexCell(int64_t Index) const;
@@ -316,6 +321,9 @@ protected:
 
 private:
     void Rearrange(int Cols, int Rows);
+    // The selection as linear indices, and set from them (those outside the grid left out).
+    std::vector<int64_t> SelectedIndices() const;
+    void SetSelectedIndices(const std::vector<int64_t>& Indices);
     void MoveTo(TGridCoord Cell, Qt::KeyboardModifiers Shift);
     void SelectionDeselect(int ACol, int ARow);
     void RunDrag();

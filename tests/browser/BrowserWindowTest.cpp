@@ -220,6 +220,40 @@ INSTANTIATE_TEST_SUITE_P(
                         {}}),
     [](const ::testing::TestParamInfo<TFileActionCase>& Info) { return std::string(Info.param.Name); });
 
+TEST_F(BrowserWindow, TheSelectionFollowsThePicturesWhenSomeAreRemoved)
+{
+    WriteBmp(Pics + "d.bmp", 8, 8, 5);
+    WriteBmp(Pics + "e.bmp", 9, 9, 6);
+    const struct {
+        const char* Case;
+        std::vector<const char*> Selected, Removed, After;
+    } Cases[] = {
+        {"one before the selection", {"b.bmp", "d.bmp"}, {"a.jpg"}, {"b.bmp", "d.bmp"}},
+        {"a selected one", {"a.jpg", "C.bmp"}, {"a.jpg"}, {"C.bmp"}},
+        {"every selected one, the last picture among them", {"b.bmp", "e.bmp"}, {"b.bmp", "e.bmp"}, {}},
+        {"one after the selection", {"a.jpg"}, {"e.bmp"}, {"a.jpg"}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Case);
+        for (const char* N : {"a.jpg", "b.bmp", "C.bmp", "d.bmp", "e.bmp"})
+            if (!FileExists(Pics + N))
+                WriteBmp(Pics + N, 10, 10, 7);
+        Open(Pics);
+        ASSERT_EQ(Win->PictureCount(), 5);
+        TAdvSelectDrawGrid* Grid = Win->ThumbnailGrid();
+        Grid->ClearSelection();
+        for (const char* N : C.Selected)
+            Grid->SelectCellEx(Grid->IndexCell(Win->Database().FindName(N)), false);
+        for (const char* N : C.Removed) {
+            std::remove((Pics + N).c_str());
+            Send(faRemoved, Pics, N);
+        }
+        EXPECT_EQ(Win->GetSelectedNames(), std::vector<std::string>(C.After.begin(), C.After.end()));
+        EXPECT_GE(Win->CurrentIndex(), 0);
+        Win.reset();
+    }
+}
+
 TEST_F(BrowserWindow, AnUpdatedFileGetsItsNewThumbnail)
 {
     Open(Pics);
