@@ -760,6 +760,14 @@ void TCVBrowserChildWn::WMFileAction(const TFileActionRecord& Record, intptr_t L
     case faNameChanged:
         if (!Same)
             break;
+        // A rename onto another picture's name replaced that file: its record goes, so that the
+        // folder keeps one record per file.
+        if (Rec.NewName != Rec.FileName) {
+            if (const int Replaced = PictureDB->FindName(Rec.NewName); Replaced >= 0)
+                RemovePicture(Replaced);
+            else
+                PictureDB->DropPending(Rec.NewName);
+        }
         if (const int Index = PictureDB->FindName(Rec.FileName); Index >= 0) {
             if (PictureDB->RenamePicture(Index, Rec.NewName)) {
                 RedrawCell(Index);

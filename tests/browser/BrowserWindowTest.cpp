@@ -254,6 +254,30 @@ TEST_F(BrowserWindow, TheSelectionFollowsThePicturesWhenSomeAreRemoved)
     }
 }
 
+TEST_F(BrowserWindow, RenamedOntoAnotherPictureTheReplacedRecordGoes)
+{
+    Open(Pics);
+    // b.bmp (30 x 20) replaces C.bmp (12 x 50), as a rename answered Yes does.
+    std::filesystem::rename(Pics + "b.bmp", Pics + "C.bmp");
+    Send(faNameChanged, Pics, "b.bmp", "C.bmp");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "C.bmp"}));
+    EXPECT_EQ(Win->ThumbnailGrid()->NumOfCells(), 2);
+    EXPECT_EQ(Win->Database().GetDimensionsText(Win->Database().FindName("C.bmp")), "30 x 20");
+    // One record per file in the folder's cache too, and the next visit shows one cell for it.
+    Win.reset();
+    const std::vector<uint8_t> Cache = ReadBytes(Pics + PicBrowserFileName);
+    ASSERT_GE(Cache.size(), 24u + 2 * 275u);
+    EXPECT_EQ(Cache[20] | Cache[21] << 8 | Cache[22] << 16 | Cache[23] << 24, 2);
+    std::vector<std::string> Cached;
+    for (size_t I = 0; I < 2; ++I) {
+        const uint8_t* Field = Cache.data() + 24 + I * 275;
+        Cached.emplace_back(reinterpret_cast<const char*>(Field + 1), Field[0]);
+    }
+    EXPECT_EQ(Cached, (std::vector<std::string>{"a.jpg", "C.bmp"}));
+    Open(Pics);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "C.bmp"}));
+}
+
 TEST_F(BrowserWindow, AnUpdatedFileGetsItsNewThumbnail)
 {
     Open(Pics);
