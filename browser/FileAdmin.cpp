@@ -1,14 +1,12 @@
-// File operations over POSIX calls and QFile. Copies are streamed into a temporary file beside the
+// File operations over POSIX calls, and GIO for the trash. Copies are streamed into a temporary file beside the
 // destination and put in place by a rename that refuses to replace; only after the user agreed is an
 // existing file replaced, and then by one atomic rename.
 #include "browser/FileAdmin.h"
 
-#include "globals/UIServicesIntf.h"
+// Before any Qt header: GLib uses names that Qt defines as macros (signals).
+#include <gio/gio.h>
 
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
-#include <QString>
+#include "globals/UIServicesIntf.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -247,24 +245,6 @@ bool MovePath(const std::string& Src, const std::string& Dest, bool Confirm, con
     return true;
 }
 
-// The home trash with its "files" and "info" folders, made when missing. Qt's moveToTrash must not be
-// called without it: some Qt versions then move the file into the working folder and report success.
-bool HomeTrashReady()
-{
-    const QString Data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (Data.isEmpty() || !QDir().mkpath(Data))
-        return false;
-    const std::string Trash = QDir(Data).filePath("Trash").toStdString();
-    for (const std::string& Dir : {Trash, Trash + "/files", Trash + "/info"}) {
-        struct stat St;
-        if (::mkdir(Dir.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (::lstat(Dir.c_str(), &St) != 0 || !S_ISDIR(St.st_mode))
-            return false;
-    }
-    return true;
-}
-
 template <class TItems, class TNameOf, class TRun>
 TFileBatchResult RunBatch(const TItems& Items, TNameOf NameOf, TRun Run)
 {
@@ -318,9 +298,18 @@ bool ShellDeleteFile(const std::string& Path, bool Confirm)
                           mbYes | mbNo)
                != mrYes)
         return false;
-    if (HomeTrashReady() && QFile::moveToTrash(QString::fromStdString(Path)))
+    // GIO follows the desktop trash rules (home trash or the volume's own, escaped info file) and fails
+    // rather than retrying or copying when the trash cannot be written. The path keeps its raw bytes.
+    GFile* File = g_file_new_for_path(Path.c_str());
+    GError* Error = nullptr;
+    const bool Trashed = g_file_trash(File, nullptr, &Error);
+    g_object_unref(File);
+    if (Trashed)
         return true;
-    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.");
+    const std::string Why = Error ? Error->message : "unknown error";
+    if (Error)
+        g_error_free(Error);
+    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.\n" + Why);
     return false;
 }
 
