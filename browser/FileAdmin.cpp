@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -187,11 +188,55 @@ std::string CopyToTemporary(const std::string& Src, const std::string& Dest, std
     return Temp;
 }
 
-// Copy of Src at Dest through a temporary; Declined and failures leave Dest as it was.
-TPlaced CopyInto(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb, bool& Agreed)
+// A new symbolic link in Dest's folder with the same target (and dates) as the link Src, under a hidden
+// temporary name. Answers its path, or empty with the reason in Why.
+std::string LinkToTemporary(const std::string& Src, const std::string& Dest, std::string& Why)
 {
+    std::string Target(256, '\0');
+    for (;;) {
+        const ssize_t N = ::readlink(Src.c_str(), Target.data(), Target.size());
+        if (N < 0) {
+            Why = std::strerror(errno);
+            return {};
+        }
+        if (size_t(N) < Target.size()) {
+            Target.resize(size_t(N));
+            break;
+        }
+        Target.resize(Target.size() * 2);
+    }
+    struct stat St;
+    if (::lstat(Src.c_str(), &St) != 0) {
+        Why = std::strerror(errno);
+        return {};
+    }
+    std::random_device Random;
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        const std::string Temp = FolderOf(Dest) + ".canvello-link-" + std::to_string(Random());
+        if (::symlink(Target.c_str(), Temp.c_str()) == 0) {
+            const struct timespec Times[2] = {St.st_atim, St.st_mtim};
+            ::utimensat(AT_FDCWD, Temp.c_str(), Times, AT_SYMLINK_NOFOLLOW);
+            return Temp;
+        }
+        if (errno != EEXIST) {
+            Why = std::strerror(errno);
+            return {};
+        }
+    }
+    Why = "no free temporary name";
+    return {};
+}
+
+// Src at Dest as a copy of the file through a temporary; Declined and failures leave Dest as it was.
+// With KeepLinks a symbolic link Src becomes a new link to the same target, not a copy of what it
+// points to.
+TPlaced CopyInto(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb, bool& Agreed,
+                 bool KeepLinks = false)
+{
+    struct stat St;
+    const bool Link = KeepLinks && ::lstat(Src.c_str(), &St) == 0 && S_ISLNK(St.st_mode);
     std::string Why;
-    const std::string Temp = CopyToTemporary(Src, Dest, Why);
+    const std::string Temp = Link ? LinkToTemporary(Src, Dest, Why) : CopyToTemporary(Src, Dest, Why);
     if (Temp.empty()) {
         ShowError(Failure(Verb, Src, Dest, Why));
         return TPlaced::Failed;
@@ -235,8 +280,8 @@ bool MovePath(const std::string& Src, const std::string& Dest, bool Confirm, con
     const TPlaced R = Place(Src, Dest, Confirm, Verb, Src, Agreed);
     if (R != TPlaced::CrossDevice)
         return R == TPlaced::Done;
-    // Another device: copy, and remove the source only once the copy is in place.
-    if (CopyInto(Src, Dest, Confirm, Verb, Agreed) != TPlaced::Done)
+    // Another device: copy (a link as a link), and remove the source only once the copy is in place.
+    if (CopyInto(Src, Dest, Confirm, Verb, Agreed, true) != TPlaced::Done)
         return false;
     if (::unlink(Src.c_str()) != 0) {
         ShowError("'" + Src + "' was copied to '" + Dest + "' but could not be removed: " + std::strerror(errno) + ".");

@@ -189,14 +189,24 @@ TEST_F(FileAdmin, MoveAndRenameTakeTheFileAlong)
     EXPECT_TRUE(UI.Messages.empty());
 }
 
-TEST_F(FileAdmin, MoveAcrossDevicesCopiesThenRemovesTheSource)
+// A folder on another volume than the test's own (/dev/shm against the temporary folder), or empty.
+std::string SecondVolume(const QTemporaryDir& Other, const std::string& Root)
 {
-    QTemporaryDir Other(QDir::tempPath() == "/dev/shm" ? "/tmp/fa-XXXXXX" : "/dev/shm/fa-XXXXXX");
     struct stat A {}, B {};
     if (!Other.isValid() || ::stat(Root.c_str(), &A) != 0 || ::stat(Other.path().toUtf8().constData(), &B) != 0
         || A.st_dev == B.st_dev)
-        GTEST_SKIP() << "no second volume to move to";
-    const std::string Far = Other.path().toStdString() + "/";
+        return {};
+    return Other.path().toStdString() + "/";
+}
+
+QString OtherVolumeTemplate() { return QDir::tempPath() == "/dev/shm" ? "/tmp/fa-XXXXXX" : "/dev/shm/fa-XXXXXX"; }
+
+TEST_F(FileAdmin, MoveAcrossDevicesCopiesThenRemovesTheSource)
+{
+    QTemporaryDir Other(OtherVolumeTemplate());
+    const std::string Far = SecondVolume(Other, Root);
+    if (Far.empty())
+        GTEST_SKIP() << "no second volume to move to (/dev/shm and the temporary folder are one device)";
     const std::string Bytes = Pattern(1'500'000, 2);
     WriteAll(Src + "a.jpg", Bytes);
     SetMTime(Src + "a.jpg", 1'100'000'000, 0);
@@ -219,6 +229,47 @@ TEST_F(FileAdmin, MoveAcrossDevicesCopiesThenRemovesTheSource)
     EXPECT_EQ(UI.Count(mtConfirmation), 2);
     EXPECT_EQ(ReadAll(Far + "a.jpg"), "new");
     EXPECT_FALSE(fs::exists(Src + "a.jpg"));
+}
+
+// A symbolic link moved to another volume stays a link to the same target, whether that target is
+// relative, absolute or missing; a copy of a link still copies the picture it points to.
+TEST_F(FileAdmin, LinkMovedAcrossDevicesStaysALink)
+{
+    QTemporaryDir Other(OtherVolumeTemplate());
+    const std::string Far = SecondVolume(Other, Root);
+    if (Far.empty())
+        GTEST_SKIP() << "no second volume to move to (/dev/shm and the temporary folder are one device)";
+    WriteAll(Src + "target.jpg", "picture");
+    const std::pair<std::string, std::string> Links[] = {
+        {"relative.jpg", "target.jpg"}, {"absolute.jpg", Src + "target.jpg"}, {"dangling.jpg", "gone.jpg"}};
+    for (const auto& [Name, Target] : Links) {
+        SCOPED_TRACE(Name);
+        fs::create_symlink(Target, Src + Name);
+        ASSERT_TRUE(ShellMoveFile(Name, Src, Far, true));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(Src + Name)));
+        ASSERT_TRUE(fs::is_symlink(Far + Name));
+        EXPECT_EQ(fs::read_symlink(Far + Name), Target);
+    }
+    EXPECT_EQ(ReadAll(Src + "target.jpg"), "picture");
+    EXPECT_EQ(Names(Far), (std::vector<std::string>{"absolute.jpg", "dangling.jpg", "relative.jpg"}));
+
+    // An existing file of the link's name is replaced only on Yes.
+    fs::create_symlink("target.jpg", Src + "relative.jpg");
+    fs::remove(Far + "relative.jpg");
+    WriteAll(Far + "relative.jpg", "old");
+    EXPECT_FALSE(ShellMoveFile("relative.jpg", Src, Far, true));
+    EXPECT_EQ(ReadAll(Far + "relative.jpg"), "old");
+    EXPECT_TRUE(fs::is_symlink(Src + "relative.jpg"));
+    UI.Answers = {mrYes};
+    EXPECT_TRUE(ShellMoveFile("relative.jpg", Src, Far, true));
+    EXPECT_EQ(fs::read_symlink(Far + "relative.jpg"), "target.jpg");
+    EXPECT_EQ(Names(Far).size(), 3u);  // no temporary left
+
+    // Copy follows the link: the picture itself arrives.
+    fs::create_symlink(Src + "target.jpg", Src + "copied.jpg");
+    ASSERT_TRUE(ShellCopyFile("copied.jpg", Src, Far, true));
+    EXPECT_FALSE(fs::is_symlink(Far + "copied.jpg"));
+    EXPECT_EQ(ReadAll(Far + "copied.jpg"), "picture");
 }
 
 // ---- Existing destinations ------------------------------------------------------------------------------
