@@ -1,14 +1,12 @@
-// File operations over POSIX calls and QFile. Copies are streamed into a temporary file beside the
+// File operations over POSIX calls, and GIO for the trash. Copies are streamed into a temporary file beside the
 // destination and put in place by a rename that refuses to replace; only after the user agreed is an
 // existing file replaced, and then by one atomic rename.
 #include "browser/FileAdmin.h"
 
-#include "globals/UIServicesIntf.h"
+// Before any Qt header: GLib uses names that Qt defines as macros (signals).
+#include <gio/gio.h>
 
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
-#include <QString>
+#include "globals/UIServicesIntf.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -189,11 +188,55 @@ std::string CopyToTemporary(const std::string& Src, const std::string& Dest, std
     return Temp;
 }
 
-// Copy of Src at Dest through a temporary; Declined and failures leave Dest as it was.
-TPlaced CopyInto(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb, bool& Agreed)
+// A new symbolic link in Dest's folder with the same target (and dates) as the link Src, under a hidden
+// temporary name. Answers its path, or empty with the reason in Why.
+std::string LinkToTemporary(const std::string& Src, const std::string& Dest, std::string& Why)
 {
+    std::string Target(256, '\0');
+    for (;;) {
+        const ssize_t N = ::readlink(Src.c_str(), Target.data(), Target.size());
+        if (N < 0) {
+            Why = std::strerror(errno);
+            return {};
+        }
+        if (size_t(N) < Target.size()) {
+            Target.resize(size_t(N));
+            break;
+        }
+        Target.resize(Target.size() * 2);
+    }
+    struct stat St;
+    if (::lstat(Src.c_str(), &St) != 0) {
+        Why = std::strerror(errno);
+        return {};
+    }
+    std::random_device Random;
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        const std::string Temp = FolderOf(Dest) + ".canvello-link-" + std::to_string(Random());
+        if (::symlink(Target.c_str(), Temp.c_str()) == 0) {
+            const struct timespec Times[2] = {St.st_atim, St.st_mtim};
+            ::utimensat(AT_FDCWD, Temp.c_str(), Times, AT_SYMLINK_NOFOLLOW);
+            return Temp;
+        }
+        if (errno != EEXIST) {
+            Why = std::strerror(errno);
+            return {};
+        }
+    }
+    Why = "no free temporary name";
+    return {};
+}
+
+// Src at Dest as a copy of the file through a temporary; Declined and failures leave Dest as it was.
+// With KeepLinks a symbolic link Src becomes a new link to the same target, not a copy of what it
+// points to.
+TPlaced CopyInto(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb, bool& Agreed,
+                 bool KeepLinks = false)
+{
+    struct stat St;
+    const bool Link = KeepLinks && ::lstat(Src.c_str(), &St) == 0 && S_ISLNK(St.st_mode);
     std::string Why;
-    const std::string Temp = CopyToTemporary(Src, Dest, Why);
+    const std::string Temp = Link ? LinkToTemporary(Src, Dest, Why) : CopyToTemporary(Src, Dest, Why);
     if (Temp.empty()) {
         ShowError(Failure(Verb, Src, Dest, Why));
         return TPlaced::Failed;
@@ -237,30 +280,12 @@ bool MovePath(const std::string& Src, const std::string& Dest, bool Confirm, con
     const TPlaced R = Place(Src, Dest, Confirm, Verb, Src, Agreed);
     if (R != TPlaced::CrossDevice)
         return R == TPlaced::Done;
-    // Another device: copy, and remove the source only once the copy is in place.
-    if (CopyInto(Src, Dest, Confirm, Verb, Agreed) != TPlaced::Done)
+    // Another device: copy (a link as a link), and remove the source only once the copy is in place.
+    if (CopyInto(Src, Dest, Confirm, Verb, Agreed, true) != TPlaced::Done)
         return false;
     if (::unlink(Src.c_str()) != 0) {
         ShowError("'" + Src + "' was copied to '" + Dest + "' but could not be removed: " + std::strerror(errno) + ".");
         return false;
-    }
-    return true;
-}
-
-// The home trash with its "files" and "info" folders, made when missing. Qt's moveToTrash must not be
-// called without it: some Qt versions then move the file into the working folder and report success.
-bool HomeTrashReady()
-{
-    const QString Data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (Data.isEmpty() || !QDir().mkpath(Data))
-        return false;
-    const std::string Trash = QDir(Data).filePath("Trash").toStdString();
-    for (const std::string& Dir : {Trash, Trash + "/files", Trash + "/info"}) {
-        struct stat St;
-        if (::mkdir(Dir.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (::lstat(Dir.c_str(), &St) != 0 || !S_ISDIR(St.st_mode))
-            return false;
     }
     return true;
 }
@@ -318,9 +343,18 @@ bool ShellDeleteFile(const std::string& Path, bool Confirm)
                           mbYes | mbNo)
                != mrYes)
         return false;
-    if (HomeTrashReady() && QFile::moveToTrash(QString::fromStdString(Path)))
+    // GIO follows the desktop trash rules (home trash or the volume's own, escaped info file) and fails
+    // rather than retrying or copying when the trash cannot be written. The path keeps its raw bytes.
+    GFile* File = g_file_new_for_path(Path.c_str());
+    GError* Error = nullptr;
+    const bool Trashed = g_file_trash(File, nullptr, &Error);
+    g_object_unref(File);
+    if (Trashed)
         return true;
-    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.");
+    const std::string Why = Error ? Error->message : "unknown error";
+    if (Error)
+        g_error_free(Error);
+    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.\n" + Why);
     return false;
 }
 

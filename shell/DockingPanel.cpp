@@ -1,9 +1,10 @@
 // The side panel's dock site, its dock manager and the dockable form.
 #include "shell/DockingPanel.h"
 
+#include "platform/Classes.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -69,10 +70,15 @@ bool TDockingPanel::SaveDockLayout(const std::string& FileName)
     if (!FDockManager || FileName.empty())
         return false;
     const QByteArray layout = FDockManager->SaveToStream();
-    const QString name = QString::fromStdString(FileName);
-    QDir().mkpath(QFileInfo(name).path());
-    QSaveFile file(name);
-    return file.open(QIODevice::WriteOnly) && file.write(layout) == layout.size() && file.commit();
+    QDir().mkpath(QFileInfo(QFile::decodeName(QByteArray::fromStdString(FileName))).path());
+    // Through a temporary that replaces the old layout only once every byte is written and flushed:
+    // a full disk keeps the previous layout.
+    try {
+        WriteFileAtomically(FileName, [&](TStream& Stream) { Stream.WriteBuffer(layout.constData(), layout.size()); });
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
 }
 
 void TDockingPanel::AddClient(TDockingPanelClient* Client)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -97,6 +98,15 @@ std::vector<std::string> Names(const std::string& Dir)
     return R;
 }
 
+// The message of a file that could not go to the trash: its name, that it was kept, and why on a line
+// of its own.
+void ExpectNotTrashed(const std::string& Text, const std::string& Path)
+{
+    const std::string Head = "Cannot move '" + Path + "' to the trash. The file was not deleted.\n";
+    EXPECT_EQ(Text.substr(0, Head.size()), Head) << Text;
+    EXPECT_GT(Text.size(), Head.size()) << "no reason given";
+}
+
 class FileAdmin : public ::testing::Test {
 protected:
     void SetUp() override
@@ -105,40 +115,33 @@ protected:
         Root = Tmp.path().toStdString();
         Src = Root + "/src/";
         Dst = Root + "/dst/";
-        Home = Root + "/home";
         fs::create_directories(Src);
         fs::create_directories(Dst);
-        fs::create_directories(Home + "/data");
-        // The home folder and the trash on the test's own volume, so the home trash is used.
-        SaveEnv("HOME", Home);
-        SaveEnv("XDG_DATA_HOME", Home + "/data");
+        // The run's own home and data folders (set once for the whole run, since GLib reads them once),
+        // on the same volume as the test's files so that the home trash is used.
+        Home = qgetenv("HOME").toStdString();
+        Data = qgetenv("XDG_DATA_HOME").toStdString();
+        ASSERT_FALSE(Home.empty());
+        ASSERT_FALSE(Data.empty());
+        fs::create_directories(Data);
+        fs::remove_all(Data + "/Trash");
         Previous = InstalledUIServices();
         InstallUIServices(&UI);
     }
     void TearDown() override
     {
         InstallUIServices(Previous);
-        for (auto& [Name, Value] : SavedEnv) {
-            if (Value.isNull())
-                qunsetenv(Name.c_str());
-            else
-                qputenv(Name.c_str(), Value);
-        }
+        std::error_code Ec;
+        fs::permissions(Data + "/Trash/info", fs::perms::owner_all, Ec);
+        fs::remove_all(Data + "/Trash", Ec);
     }
-    void SaveEnv(const std::string& Name, const std::string& Value)
-    {
-        SavedEnv.emplace_back(Name, qgetenv(Name.c_str()));
-        if (!qEnvironmentVariableIsSet(Name.c_str()))
-            SavedEnv.back().second = QByteArray();
-        qputenv(Name.c_str(), QByteArray::fromStdString(Value));
-    }
-    std::string TrashFiles() const { return Home + "/data/Trash/files/"; }
+    std::string TrashFiles() const { return Data + "/Trash/files/"; }
+    std::string TrashInfo(const std::string& Name) const { return ReadAll(Data + "/Trash/info/" + Name + ".trashinfo"); }
 
     QTemporaryDir Tmp;
-    std::string Root, Src, Dst, Home;
+    std::string Root, Src, Dst, Home, Data;
     TScriptedUI UI;
     IUIServices* Previous = nullptr;
-    std::vector<std::pair<std::string, QByteArray>> SavedEnv;
 };
 
 // ---- Copy, move, rename ---------------------------------------------------------------------------------
@@ -186,14 +189,24 @@ TEST_F(FileAdmin, MoveAndRenameTakeTheFileAlong)
     EXPECT_TRUE(UI.Messages.empty());
 }
 
-TEST_F(FileAdmin, MoveAcrossDevicesCopiesThenRemovesTheSource)
+// A folder on another volume than the test's own (/dev/shm against the temporary folder), or empty.
+std::string SecondVolume(const QTemporaryDir& Other, const std::string& Root)
 {
-    QTemporaryDir Other(QDir::tempPath() == "/dev/shm" ? "/tmp/fa-XXXXXX" : "/dev/shm/fa-XXXXXX");
     struct stat A {}, B {};
     if (!Other.isValid() || ::stat(Root.c_str(), &A) != 0 || ::stat(Other.path().toUtf8().constData(), &B) != 0
         || A.st_dev == B.st_dev)
-        GTEST_SKIP() << "no second volume to move to";
-    const std::string Far = Other.path().toStdString() + "/";
+        return {};
+    return Other.path().toStdString() + "/";
+}
+
+QString OtherVolumeTemplate() { return QDir::tempPath() == "/dev/shm" ? "/tmp/fa-XXXXXX" : "/dev/shm/fa-XXXXXX"; }
+
+TEST_F(FileAdmin, MoveAcrossDevicesCopiesThenRemovesTheSource)
+{
+    QTemporaryDir Other(OtherVolumeTemplate());
+    const std::string Far = SecondVolume(Other, Root);
+    if (Far.empty())
+        GTEST_SKIP() << "no second volume to move to (/dev/shm and the temporary folder are one device)";
     const std::string Bytes = Pattern(1'500'000, 2);
     WriteAll(Src + "a.jpg", Bytes);
     SetMTime(Src + "a.jpg", 1'100'000'000, 0);
@@ -216,6 +229,47 @@ TEST_F(FileAdmin, MoveAcrossDevicesCopiesThenRemovesTheSource)
     EXPECT_EQ(UI.Count(mtConfirmation), 2);
     EXPECT_EQ(ReadAll(Far + "a.jpg"), "new");
     EXPECT_FALSE(fs::exists(Src + "a.jpg"));
+}
+
+// A symbolic link moved to another volume stays a link to the same target, whether that target is
+// relative, absolute or missing; a copy of a link still copies the picture it points to.
+TEST_F(FileAdmin, LinkMovedAcrossDevicesStaysALink)
+{
+    QTemporaryDir Other(OtherVolumeTemplate());
+    const std::string Far = SecondVolume(Other, Root);
+    if (Far.empty())
+        GTEST_SKIP() << "no second volume to move to (/dev/shm and the temporary folder are one device)";
+    WriteAll(Src + "target.jpg", "picture");
+    const std::pair<std::string, std::string> Links[] = {
+        {"relative.jpg", "target.jpg"}, {"absolute.jpg", Src + "target.jpg"}, {"dangling.jpg", "gone.jpg"}};
+    for (const auto& [Name, Target] : Links) {
+        SCOPED_TRACE(Name);
+        fs::create_symlink(Target, Src + Name);
+        ASSERT_TRUE(ShellMoveFile(Name, Src, Far, true));
+        EXPECT_FALSE(fs::exists(fs::symlink_status(Src + Name)));
+        ASSERT_TRUE(fs::is_symlink(Far + Name));
+        EXPECT_EQ(fs::read_symlink(Far + Name), Target);
+    }
+    EXPECT_EQ(ReadAll(Src + "target.jpg"), "picture");
+    EXPECT_EQ(Names(Far), (std::vector<std::string>{"absolute.jpg", "dangling.jpg", "relative.jpg"}));
+
+    // An existing file of the link's name is replaced only on Yes.
+    fs::create_symlink("target.jpg", Src + "relative.jpg");
+    fs::remove(Far + "relative.jpg");
+    WriteAll(Far + "relative.jpg", "old");
+    EXPECT_FALSE(ShellMoveFile("relative.jpg", Src, Far, true));
+    EXPECT_EQ(ReadAll(Far + "relative.jpg"), "old");
+    EXPECT_TRUE(fs::is_symlink(Src + "relative.jpg"));
+    UI.Answers = {mrYes};
+    EXPECT_TRUE(ShellMoveFile("relative.jpg", Src, Far, true));
+    EXPECT_EQ(fs::read_symlink(Far + "relative.jpg"), "target.jpg");
+    EXPECT_EQ(Names(Far).size(), 3u);  // no temporary left
+
+    // Copy follows the link: the picture itself arrives.
+    fs::create_symlink(Src + "target.jpg", Src + "copied.jpg");
+    ASSERT_TRUE(ShellCopyFile("copied.jpg", Src, Far, true));
+    EXPECT_FALSE(fs::is_symlink(Far + "copied.jpg"));
+    EXPECT_EQ(ReadAll(Far + "copied.jpg"), "picture");
 }
 
 // ---- Existing destinations ------------------------------------------------------------------------------
@@ -332,12 +386,12 @@ TEST_F(FileAdmin, DeleteMovesToTheTrashAfterAsking)
     ASSERT_TRUE(ShellDeleteFile(Src + "a.jpg", true));
     EXPECT_FALSE(fs::exists(Src + "a.jpg"));
     EXPECT_EQ(ReadAll(TrashFiles() + "a.jpg"), "picture");
-    EXPECT_TRUE(fs::exists(Home + "/data/Trash/info/a.jpg.trashinfo"));
+    EXPECT_TRUE(fs::exists(Data + "/Trash/info/a.jpg.trashinfo"));
 }
 
 TEST_F(FileAdmin, DeleteWithoutATrashKeepsTheFile)
 {
-    WriteAll(Home + "/data/Trash", "not a folder");
+    WriteAll(Data + "/Trash", "not a folder");
     WriteAll(Src + "a.jpg", "picture");
     // Nothing may land in the working folder either.
     const std::string Cwd = Root + "/cwd";
@@ -349,8 +403,54 @@ TEST_F(FileAdmin, DeleteWithoutATrashKeepsTheFile)
     EXPECT_FALSE(Deleted);
     EXPECT_TRUE(Names(Cwd).empty());
     EXPECT_EQ(ReadAll(Src + "a.jpg"), "picture");
-    EXPECT_EQ(UI.Count(mtError), 1);
-    EXPECT_EQ(ReadAll(Home + "/data/Trash"), "not a folder");
+    ASSERT_EQ(UI.Count(mtError), 1);
+    ExpectNotTrashed(UI.Messages[0].Text, Src + "a.jpg");
+    EXPECT_EQ(ReadAll(Data + "/Trash"), "not a folder");
+}
+
+// A trash whose info folder cannot be written (left owned by another user) ends with the error rather
+// than retrying for ever. Root writes there regardless, so this case needs an ordinary user.
+TEST_F(FileAdmin, DeleteIntoAReadOnlyTrashKeepsTheFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root from writing the trash";
+    fs::create_directories(Data + "/Trash/files");
+    fs::create_directories(Data + "/Trash/info");
+    fs::permissions(Data + "/Trash/info", fs::perms::owner_read | fs::perms::owner_exec);
+    WriteAll(Src + "a.jpg", "picture");
+    EXPECT_FALSE(ShellDeleteFile(Src + "a.jpg", false));
+    EXPECT_EQ(ReadAll(Src + "a.jpg"), "picture");
+    ASSERT_EQ(UI.Count(mtError), 1);
+    ExpectNotTrashed(UI.Messages[0].Text, Src + "a.jpg");
+    EXPECT_TRUE(Names(TrashFiles()).empty());
+}
+
+// Names are bytes: a name that is not UTF-8 goes to the trash itself, not a look-alike, and the info
+// file records every name with URL escapes so that the trash can put it back.
+TEST_F(FileAdmin, DeleteTrashesExactlyTheChosenBytes)
+{
+    struct {
+        std::string Name;
+        std::string Escaped;
+    } Cases[] = {
+        {"q\xff.jpg", "q%FF.jpg"},
+        {"q\xef\xbf\xbd.jpg", "q%EF%BF%BD.jpg"},
+        {"50% \xc3\x9c""ber caf\xc3\xa9.jpg", "50%25%20%C3%9Cber%20caf%C3%A9.jpg"},
+    };
+    for (const auto& C : Cases)
+        WriteAll(Src + C.Name, C.Name);
+    for (size_t I = 0; I < std::size(Cases); ++I) {
+        SCOPED_TRACE(Cases[I].Escaped);
+        ASSERT_TRUE(ShellDeleteFile(Src + Cases[I].Name, false));
+        EXPECT_FALSE(fs::exists(Src + Cases[I].Name));
+        for (size_t J = I + 1; J < std::size(Cases); ++J)
+            EXPECT_EQ(ReadAll(Src + Cases[J].Name), Cases[J].Name);  // the others stay
+        EXPECT_EQ(ReadAll(TrashFiles() + Cases[I].Name), Cases[I].Name);
+        const std::string Info = TrashInfo(Cases[I].Name);
+        const std::string Folder = QUrl::toPercentEncoding(QString::fromStdString(Src), "/").toStdString();
+        EXPECT_NE(Info.find("\nPath=" + Folder + Cases[I].Escaped + "\n"), std::string::npos) << Info;
+    }
+    EXPECT_TRUE(UI.Messages.empty());
 }
 
 // ---- Batches --------------------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "platform/Classes.h"
+#include "FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -202,6 +203,22 @@ TEST(FileStream, CreateWriteTruncateAndReadBack)
     EXPECT_EQ(ReadAll(name), "hello!");
     TFileStream readOnly(name, fmOpenRead | fmShareDenyWrite);
     EXPECT_THROW(readOnly.WriteBuffer("x", 1), EWriteError);
+}
+
+// A write the file system refuses part way (as on a full disk) fails the save, and the old file stays.
+TEST(AtomicWrite, RefusedWriteKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string name = dir.File("picbrowser.pbf");
+    std::ofstream(name) << "old";
+    const std::string big(64 * 1024, 'x');
+    {
+        TFileSizeLimit full(1000);
+        EXPECT_THROW(WriteFileAtomically(name, [&](TStream& s) { s.WriteBuffer(big.data(), int64_t(big.size())); }),
+                     EWriteError);
+    }
+    EXPECT_EQ(ReadAll(name), "old");
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"picbrowser.pbf"});
 }
 
 TEST(AtomicWrite, ReplacesWholeOrLeavesTheOldFile)

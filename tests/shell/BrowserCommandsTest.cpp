@@ -55,27 +55,16 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
-        // The home folder and the trash inside the test's folder.
-        Home = Dir.path().toStdString() + "/home";
-        fs::create_directories(Home + "/data");
-        SaveEnv("HOME", Home);
-        SaveEnv("XDG_DATA_HOME", Home + "/data");
+        // The run's own home folder, whose data folder holds the trash (GLib reads both once a run);
+        // each test starts with an empty trash.
+        Home = qgetenv("HOME").toStdString();
+        ASSERT_EQ(Home + "/data", qgetenv("XDG_DATA_HOME").toStdString());
+        fs::remove_all(Home + "/data/Trash");
         A = Dir.path().toStdString() + "/a/";
         B = Dir.path().toStdString() + "/b/";
         fs::create_directory(A);
         fs::create_directory(B);
         StartFrame(QSize(1000, 700));
-    }
-    void TearDown() override
-    {
-        FrameFixture::TearDown();
-        for (auto& [Name, Value] : SavedEnv)
-            qputenv(Name.c_str(), Value);
-    }
-    void SaveEnv(const std::string& Name, const std::string& Value)
-    {
-        SavedEnv.emplace_back(Name, qgetenv(Name.c_str()));
-        qputenv(Name.c_str(), QByteArray::fromStdString(Value));
     }
     // A blank picture Width x 12 at the full path FilePath.
     static void Picture(const std::string& FilePath, int Width = 16) { WritePicture(FilePath, Width, 12); }
@@ -145,7 +134,6 @@ protected:
     }
 
     std::string Home, A, B;
-    std::vector<std::pair<std::string, QByteArray>> SavedEnv;
 };
 
 TEST_F(BrowserCommands, EnabledByTheActiveBrowsersPictureCount)

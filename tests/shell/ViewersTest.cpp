@@ -32,6 +32,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "FileSizeLimit.h"
 #include "Settle.h"
 
 #include <memory>
@@ -353,6 +354,22 @@ TEST_F(ViewerForms, DockingAndUndockingKeepTheViewerWorking)
     // The layout can be written.
     EXPECT_TRUE(Site->SaveDockLayout(Dir.FilePath("layout.sbd").toStdString()));
     EXPECT_GT(QFileInfo(Dir.FilePath("layout.sbd")).size(), 0);
+    // A disk that fills up during the save keeps the layout written before.
+    QTemporaryDir own;
+    const std::string layout = own.filePath("Canvello.sbd").toStdString();
+    ASSERT_TRUE(Site->SaveDockLayout(layout));
+    QFile before(own.filePath("Canvello.sbd"));
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray saved = before.readAll();
+    before.close();
+    {
+        TFileSizeLimit full(4);
+        EXPECT_FALSE(Site->SaveDockLayout(layout));
+    }
+    QFile after(own.filePath("Canvello.sbd"));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), saved);
+    EXPECT_EQ(QDir(own.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "a temporary was left";
 
     v->Undock();
     Settle();
