@@ -338,12 +338,14 @@ void TCVPicChildWin::NewRectSelection(const TRect& R, TColor TransparentColour)
 
 void TCVPicChildWin::NewFreehandSelection(TFreehandPoints& Points, TColor TransparentColour)
 {
-    if (!Points.HasArea()) {
+    // A loop with no area, or none over the picture, selects nothing. The greatest X and Y are
+    // the fill's exclusive right and bottom.
+    TRect bounds, inside;
+    Points.GetBounds(bounds);
+    if (!Points.HasArea() || !IntersectRect(inside, bounds, Rect(0, 0, Picture().Width(), Picture().Height()))) {
         FPictureScrollBox->RepaintAll();
         return;
     }
-    TRect bounds;
-    Points.GetBounds(bounds);
     bounds.Right += 1;
     bounds.Bottom += 1;
     MakeSelection(

@@ -431,7 +431,11 @@ void TCVPicChildWin::ReleaseStroke()
         } else if (FBand == rbRect) {
             const TRect band = SelBandRect;
             RemoveRubberBand();
-            NewRectSelection(box.ClientRectToPicture(band), SelectionTransparentColour());
+            // Only the part of the band over the picture is selected; a band beside it selects nothing.
+            TRect r = box.ClientRectToPicture(band);
+            NormalizeRect(r);
+            if (IntersectRect(r, r, Rect(0, 0, Picture().Width(), Picture().Height())))
+                NewRectSelection(r, SelectionTransparentColour());
         } else if (FBand == rbFreehand) {
             RemoveRubberBand();
             std::unique_ptr<TFreehandPoints> points = std::move(FreehandPoints);

@@ -681,8 +681,10 @@ void TCanvas::Polygon(const std::vector<TPoint>& Points)
     const int64_t W = FOwner.Width(), H = FOwner.Height();
     std::unique_ptr<TSpanSet> fill;
     if (Brush.Style != bsClear && Points.size() >= 3) {
-        // Pixel centres inside the polygon; an edge through a centre counts it on the left, not the
-        // right, so the right and bottom boundaries are left out.
+        // A pixel is inside when its own integer point is, the same point the outline runs through,
+        // so fill and outline meet without a gap. An edge through the point counts it on the left,
+        // not the right, and a vertex row belongs to the edge below it: the right and bottom
+        // boundaries are left out.
         fill = std::make_unique<TSpanSet>(int(W), int(H));
         int64_t minY = Points[0].Y, maxY = Points[0].Y;
         for (const TPoint& p : Points) {
@@ -696,18 +698,16 @@ void TCanvas::Polygon(const std::vector<TPoint>& Points)
         std::vector<TCrossing> crossings;
         for (int64_t y = std::max<int64_t>(minY, 0); y < std::min<int64_t>(maxY, H); ++y) {
             crossings.clear();
-            const int64_t yc2 = 2 * y + 1;
             for (size_t i = 0; i < Points.size(); ++i) {
                 const TPoint& a = Points[i];
                 const TPoint& b = Points[(i + 1) % Points.size()];
                 if (a.Y == b.Y)
                     continue;
-                const int64_t ya2 = 2 * int64_t(a.Y), yb2 = 2 * int64_t(b.Y);
-                if (!((ya2 < yc2 && yc2 < yb2) || (yb2 < yc2 && yc2 < ya2)))
+                if (!((a.Y <= y && y < b.Y) || (b.Y <= y && y < a.Y)))
                     continue;
-                // First pixel whose centre lies right of the crossing: ceil(crossing - 1/2).
-                i128 num = i128(2 * int64_t(a.X) - 1) * (int64_t(b.Y) - a.Y) + i128(yc2 - ya2) * (int64_t(b.X) - a.X);
-                i128 den = 2 * (i128(b.Y) - a.Y);
+                // First pixel at or right of the crossing.
+                i128 num = i128(a.X) * (int64_t(b.Y) - a.Y) + i128(y - a.Y) * (int64_t(b.X) - a.X);
+                i128 den = i128(b.Y) - a.Y;
                 if (den < 0) {
                     num = -num;
                     den = -den;

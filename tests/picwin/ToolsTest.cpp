@@ -615,6 +615,50 @@ TEST_F(Tools, SelectionToolsMakeTheirSelectionsInOneUndoStep)
     }
 }
 
+TEST_F(Tools, SelectionsDraggedOffTheLeftOrTopEdgeTakeThePartInsideThePicture)
+{
+    struct Case {
+        const char* Name;
+        TCVTool Tool;
+        TPoint From;
+        std::vector<TPoint> Path;
+        bool Made;
+        TRect Bounds;
+    };
+    const Case cases[] = {
+        {"rectangle off the left", ctSelectRect, {6, 3}, {{-8, 9}}, true, Rect(0, 3, 6, 9)},
+        {"rectangle off the top", ctSelectRect, {6, 9}, {{2, -7}}, true, Rect(2, 0, 6, 9)},
+        {"rectangle off the top left", ctSelectRect, {5, 4}, {{-9, -9}}, true, Rect(0, 0, 5, 4)},
+        {"rectangle from the left edge outwards", ctSelectRect, {0, 3}, {{-8, 9}}, false, {}},
+        {"rectangle from the top edge outwards", ctSelectRect, {4, 0}, {{9, -6}}, false, {}},
+        {"freehand off the left", ctSelectFreehand, {6, 2}, {{-6, 2}, {-6, 10}, {6, 10}}, true, Rect(0, 2, 6, 10)},
+        {"freehand off the top", ctSelectFreehand, {2, 8}, {{2, -5}, {12, -5}, {12, 8}}, true, Rect(2, 0, 12, 8)},
+        {"freehand from the left edge outwards", ctSelectFreehand, {0, 2}, {{-6, 2}, {-6, 10}, {0, 10}}, false, {}},
+        {"freehand from the top edge outwards", ctSelectFreehand, {3, 0}, {{3, -6}, {11, -6}, {11, 0}}, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        CurrentTool = c.Tool;
+        // The view scrolled so that the picture's left and top edges lie inside it, room beyond them.
+        auto win = NewWindow(20, 20, true, 100, 100);
+        const auto before = ClonePicture(win->Picture());
+        std::vector<std::string> shown;
+        EventExceptionHandler = [&](QWidget*, const std::string& Message) { shown.push_back(Message); };
+        Drag(*win, mbLeft, c.From.X, c.From.Y, c.Path);
+        EventExceptionHandler = nullptr;
+        EXPECT_TRUE(shown.empty()) << shown.front();
+        EXPECT_EQ(win->MouseState, 0);
+        if (!c.Made) {
+            EXPECT_EQ(win->Selection(), nullptr);
+            EXPECT_TRUE(SamePixels(win->Picture(), *before));
+            EXPECT_EQ(ViewDifferences(*win, ViewImage(win->PictureScrollBox())), 0);
+            continue;
+        }
+        ASSERT_NE(win->Selection(), nullptr);
+        EXPECT_EQ(win->Selection()->Bounds(), c.Bounds);
+    }
+}
+
 TEST_F(Tools, ANewSelectionShowsAtOnceOverItsHole)
 {
     CurrentTool = ctSelectRect;

@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
@@ -315,6 +316,32 @@ TEST(BmpRead, ChannelsOfOtherThanEightBitsAreScaledWithRounding)
     TBitmap b;
     LoadBytes(MakeFieldBmp(40, 16, {}, {3u << 10}), b);
     EXPECT_EQ(GetRValue(b.GetPixel(0, 0)), 25);
+}
+
+TEST(BmpRead, EveryChannelWidthRoundsToTheNearestLevel)
+{
+    // Red of every width from 1 to 32 bits at the top of a 32-bit pixel, blue in the bits below
+    // it; the nearest of the 256 levels is never a tie, as max is odd.
+    for (int bits = 1; bits <= 32; ++bits) {
+        SCOPED_TRACE(testing::Message() << bits << " bits");
+        const uint64_t max = (uint64_t(1) << bits) - 1;
+        const int shift = 32 - bits;
+        const uint32_t red = uint32_t(max << shift), blue = bits == 32 ? 0 : uint32_t((uint64_t(1) << shift) - 1);
+        std::vector<uint64_t> values{0, 1, max / 3, max / 2, (max + 1) / 2, max - 1, max};
+        for (uint64_t level = 1; level < 255; level += 23) // just above and below the midpoint of two levels
+            for (uint64_t v : {(2 * level - 1) * max / 510, (2 * level - 1) * max / 510 + 1})
+                values.push_back(std::min(v, max));
+        std::vector<uint32_t> pixels;
+        for (uint64_t v : values)
+            pixels.push_back(uint32_t(v << shift) | (blue & 0x5A5A5A5A));
+        TBitmap b;
+        LoadBytes(MakeFieldBmp(40, 32, {red, 0, blue}, pixels), b);
+        ASSERT_EQ(b.Width(), int(values.size()));
+        for (size_t i = 0; i < values.size(); ++i) {
+            const long expected = std::lround(double(values[i]) * 255.0 / double(max));
+            EXPECT_EQ(GetRValue(b.GetPixel(int(i), 0)), expected) << "value " << values[i] << " of " << max;
+        }
+    }
 }
 
 // ---- Writing ---------------------------------------------------------------------------------------

@@ -4,6 +4,9 @@
 
 #include "GraphicFakes.h"
 
+#include <QImage>
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -464,7 +467,7 @@ TEST(CanvasPolygons, FillLeavesOutTheRightAndBottomBoundary)
     b.Canvas().Pen.Style = psClear;
     b.Canvas().Brush.Color = clRed;
     b.Canvas().Polygon({{0, 0}, {6, 0}, {0, 6}});
-    EXPECT_EQ(Picture(b), (Art{"rrrrr..", "rrrr...", "rrr....", "rr.....", "r......", ".......", "......."}));
+    EXPECT_EQ(Picture(b), (Art{"rrrrrr.", "rrrrr..", "rrrr...", "rrr....", "rr.....", "r......", "......."}));
     White(b, 7, 6);
     b.Canvas().Brush.Color = clRed;
     b.Canvas().Polygon({{1, 1}, {5, 1}, {5, 4}, {1, 4}});
@@ -489,6 +492,115 @@ TEST(CanvasPolygons, EvenOddAndWindingFills)
     EXPECT_EQ(alternate.GetPixel(10, 3), clRed);
     EXPECT_EQ(winding.GetPixel(10, 3), clRed);
     EXPECT_EQ(alternate.GetPixel(1, 1), clWhite);
+}
+
+using Cover = std::vector<std::string>;
+
+// The pixels a polygon covers in black, drawn by our canvas or by Qt's aliased painter, with a
+// 1 px pen (or none) and a brush.
+Cover CoverOf(const std::vector<TPoint>& Points, bool Pen, bool ByQt)
+{
+    const int W = 34, H = 34;
+    QImage image(W, H, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    if (ByQt) {
+        QPolygon polygon;
+        for (const TPoint& p : Points)
+            polygon << QPoint(p.X, p.Y);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setPen(Pen ? QPen(Qt::black, 0) : QPen(Qt::NoPen));
+        painter.setBrush(Qt::black);
+        painter.drawPolygon(polygon);
+    } else {
+        TBitmap b;
+        White(b, W, H);
+        b.Canvas().Brush.Color = clBlack;
+        b.Canvas().Pen.Style = Pen ? psSolid : psClear;
+        b.Canvas().Polygon(Points);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                image.setPixel(x, y, b.GetPixel(x, y) == clWhite ? 0xFFFFFFFF : 0xFF000000);
+    }
+    Cover rows;
+    for (int y = 0; y < H; ++y) {
+        std::string row;
+        for (int x = 0; x < W; ++x)
+            row += image.pixel(x, y) == 0xFFFFFFFF ? '.' : '#';
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+bool Covered(const Cover& C, int X, int Y)
+{
+    return Y >= 0 && Y < int(C.size()) && X >= 0 && X < int(C[size_t(Y)].size()) && C[size_t(Y)][size_t(X)] == '#';
+}
+
+std::vector<TPoint> TipPolygon(char Kind, int w)
+{
+    const int d = w / 10 + 1; // as the pen tips take it for widths 10 and 30
+    switch (Kind) {
+    case '/': return {{0, w}, {d, w}, {w, d}, {w, 0}, {w - d, 0}, {0, w - d}};
+    case '\\': return {{0, 0}, {d, 0}, {w, w - d}, {w, w}, {w - d, w}, {0, d}};
+    default: return {{0, w}, {w, w}, {w / 2, 0}};
+    }
+}
+
+// The fill takes the pixels whose integer point lies inside, so that the 1 px outline through those
+// same points closes it without a gap: every row of a convex polygon is one run, the fill stays
+// inside what Qt's aliased fill and outline cover, and the figure differs from Qt's fill plus outline only where the two line
+// rasterisers round a point of the outline to neighbouring pixels.
+TEST(CanvasPolygons, ConvexPolygonsAreSolidAndCoverWhatQtsFillAndOutlineCover)
+{
+    struct Case {
+        const char* Name;
+        std::vector<TPoint> Points;
+    };
+    std::vector<Case> cases;
+    for (int w : {10, 30})
+        for (char kind : {'/', '\\', '^'})
+            cases.push_back({"tip", TipPolygon(kind, w)});
+    cases.push_back({"triangle", {{1, 1}, {9, 3}, {2, 8}}});
+    cases.push_back({"obtuse triangle", {{0, 0}, {31, 4}, {3, 2}}});
+    cases.push_back({"triangle, other winding", {{2, 8}, {9, 3}, {1, 1}}});
+    cases.push_back({"steep triangle", {{5, 0}, {7, 30}, {4, 29}}});
+    cases.push_back({"thin sliver", {{0, 0}, {30, 9}, {30, 10}}});
+    cases.push_back({"diamond", {{10, 0}, {20, 10}, {10, 20}, {0, 10}}});
+    cases.push_back({"hexagon", {{5, 0}, {15, 0}, {20, 8}, {15, 16}, {5, 16}, {0, 8}}});
+    cases.push_back({"off the left and top", {{-6, -4}, {14, 3}, {2, 18}}});
+    cases.push_back({"collinear points", {{0, 0}, {10, 5}, {20, 10}}});
+    cases.push_back({"one point", {{4, 4}, {4, 4}, {4, 4}}});
+    cases.push_back({"horizontal line", {{1, 3}, {12, 3}, {6, 3}}});
+    for (const Case& c : cases) {
+        testing::Message trace;
+        trace << c.Name << ":";
+        for (const TPoint& p : c.Points)
+            trace << " (" << p.X << ", " << p.Y << ")";
+        SCOPED_TRACE(trace);
+        const Cover fill = CoverOf(c.Points, false, false);
+        const Cover ours = CoverOf(c.Points, true, false), qt = CoverOf(c.Points, true, true);
+        for (int y = 0; y < int(ours.size()); ++y) {
+            const std::string& row = ours[size_t(y)];
+            const size_t first = row.find('#'), last = row.rfind('#');
+            if (first != std::string::npos) {
+                EXPECT_EQ(row.find('.', first), last + 1 == row.size() ? std::string::npos : last + 1)
+                    << "row " << y << " is not one run: " << row;
+            }
+            for (int x = 0; x < int(row.size()); ++x) {
+                EXPECT_TRUE(!Covered(fill, x, y) || Covered(qt, x, y)) << "only our fill takes " << x << "," << y;
+                if (Covered(ours, x, y) == Covered(qt, x, y))
+                    continue;
+                // Where the two outlines round differently, the other one passes next to the pixel.
+                const Cover& other = Covered(ours, x, y) ? qt : ours;
+                bool near = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        near = near || Covered(other, x + dx, y + dy);
+                EXPECT_TRUE(near) << x << "," << y << (Covered(ours, x, y) ? " only ours" : " only Qt's");
+            }
+        }
+    }
 }
 
 // ---- Flood fill ------------------------------------------------------------------------------------

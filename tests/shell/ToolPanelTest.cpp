@@ -422,6 +422,24 @@ TEST(TipMask, ShapesAtSeveralWidths)
     }
 }
 
+TEST(TipMask, PolygonTipsAreSolidBands)
+{
+    for (int shape : {tsTriangle, tsLeftSlash, tsRightSlash})
+        for (int size : {10, 30}) {
+            TBitmap mask;
+            BuildTipMask(mask, shape, size);
+            for (int y = 0; y < size; ++y) {
+                std::string row;
+                for (int x = 0; x < size; ++x)
+                    row += Black(mask, x, y) ? '#' : '.';
+                const size_t first = row.find('#'), last = row.rfind('#');
+                ASSERT_NE(first, std::string::npos) << "shape " << shape << " size " << size << " row " << y;
+                EXPECT_EQ(row.find('.', first), last + 1 == row.size() ? std::string::npos : last + 1)
+                    << "shape " << shape << " size " << size << " row " << y << ": " << row;
+            }
+        }
+}
+
 TEST(TipMask, RebuildingSmallerLeavesNoOldPixels)
 {
     TBitmap mask;
