@@ -1,7 +1,12 @@
 #include "image/EffectsRowsImpl.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -10,6 +15,25 @@
 
 namespace effects_impl {
 
+int EffectThreadCount()
+{
+    if (const char* Env = std::getenv("CANVELLO_THREADS")) {
+        int N = 0;
+        const char* End = Env + std::strlen(Env);
+        const auto [Ptr, Err] = std::from_chars(Env, End, N);
+        if (Err == std::errc() && Ptr == End && N >= 1 && N <= 1024)
+            return N;
+    }
+    cpu_set_t Set;
+    CPU_ZERO(&Set);
+    if (sched_getaffinity(0, sizeof(Set), &Set) == 0) {
+        const int N = CPU_COUNT(&Set);
+        if (N > 0)
+            return N;
+    }
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 namespace {
 
 // Below this many pixels per thread the threads cost more than they save.
@@ -17,7 +41,7 @@ constexpr int64_t kMinWorkPerThread = 1 << 16;
 
 int WorkerCount(int Chunks, int64_t TotalWork)
 {
-    const int hw = std::max(1u, std::thread::hardware_concurrency());
+    const int hw = EffectThreadCount();
     const int64_t byWork = std::max<int64_t>(1, TotalWork / kMinWorkPerThread);
     return static_cast<int>(std::min<int64_t>({int64_t(hw), byWork, int64_t(Chunks)}));
 }

@@ -14,6 +14,11 @@ namespace effects_impl {
 // Rows per chunk of work handed to a thread by the row-wise effects.
 constexpr int kRowGrain = 8;
 
+// The number of threads the effects may use: CANVELLO_THREADS when it holds a whole number from 1 to
+// 1024, else the CPUs this process may run on (its affinity mask), so that a benchmark or a user can
+// set the count and a process confined to fewer CPUs does not start more threads than it can run.
+int EffectThreadCount();
+
 // Runs Body(Begin, End) over [0, Count) in chunks of Grain items, on worker threads when the work
 // (Count x WorkPerItem, in pixels) is large enough. The calling thread fires Step once per finished
 // item until all Count items are done; the order of the items never changes a result, so Body must

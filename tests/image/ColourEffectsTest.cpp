@@ -9,6 +9,12 @@
 #include <atomic>
 #include <cmath>
 #include <thread>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <sched.h>
+#include <QByteArray>
+#include <QtGlobal>
 
 using namespace effects_test;
 
@@ -355,6 +361,62 @@ TEST(ParallelRows, EveryItemOnceAndEveryStepOnTheCallingThread)
         EXPECT_FALSE(otherThread);
         EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](const std::atomic<int>& s) { return s == 1; }));
     }
+}
+
+// The threads that run the bodies of one large job.
+static std::set<std::thread::id> ThreadsOfOneJob()
+{
+    std::mutex lock;
+    std::set<std::thread::id> ids;
+    effects_impl::ParallelRows(4096, 1, 1 << 20, [&](int, int) {
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        std::lock_guard<std::mutex> g(lock);
+        ids.insert(std::this_thread::get_id());
+    }, nullptr);
+    return ids;
+}
+
+// CANVELLO_THREADS sets the count; without it (or with a value that is not a count) the CPUs the
+// process may run on decide, never more.
+TEST(ParallelRows, ThreadCountFromTheOverrideOrTheAffinity)
+{
+    const QByteArray was = qgetenv("CANVELLO_THREADS");
+    const bool had = qEnvironmentVariableIsSet("CANVELLO_THREADS");
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof(all), &all), 0);
+
+    qunsetenv("CANVELLO_THREADS");
+    EXPECT_EQ(effects_impl::EffectThreadCount(), CPU_COUNT(&all));
+    qputenv("CANVELLO_THREADS", "3");
+    EXPECT_EQ(effects_impl::EffectThreadCount(), 3);
+    EXPECT_LE(ThreadsOfOneJob().size(), 3u);
+    qputenv("CANVELLO_THREADS", "1");
+    EXPECT_EQ(ThreadsOfOneJob(), std::set<std::thread::id>{std::this_thread::get_id()});
+    for (const char* bad : {"0", "-2", "2x", "", "many", "99999"}) {
+        qputenv("CANVELLO_THREADS", bad);
+        EXPECT_EQ(effects_impl::EffectThreadCount(), CPU_COUNT(&all)) << bad;
+    }
+
+    // Confined to one CPU, the effects start no worker threads.
+    qunsetenv("CANVELLO_THREADS");
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof(one), &one), 0);
+    const int confined = effects_impl::EffectThreadCount();
+    const auto ids = ThreadsOfOneJob();
+    sched_setaffinity(0, sizeof(all), &all);
+    EXPECT_EQ(confined, 1);
+    EXPECT_EQ(ids, std::set<std::thread::id>{std::this_thread::get_id()});
+
+    if (had)
+        qputenv("CANVELLO_THREADS", was);
+    else
+        qunsetenv("CANVELLO_THREADS");
 }
 
 TEST(ParallelRows, FailuresOfBodyOrStepReachTheCaller)
