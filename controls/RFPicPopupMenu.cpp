@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -20,6 +21,7 @@
 #include <QStyleOptionMenuItem>
 #include <QThread>
 
+#include <filesystem>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -67,7 +69,7 @@ std::string ThumbnailFilePath()
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (folder.isEmpty())
         return {};
-    return (folder + u'/' + QString::fromUtf8(kThumbnailFileName)).toStdString();
+    return QFile::encodeName(folder + u'/' + QString::fromUtf8(kThumbnailFileName)).toStdString();
 }
 
 void ThumbnailSize(int W, int H, int& NewW, int& NewH)
@@ -738,7 +740,8 @@ bool TRecentFilesPicPopupMenu::SaveToFile()
                 stored.push_back(Items(i));
         if (FileNamePath.empty())
             return false;
-        QDir().mkpath(QFileInfo(QString::fromStdString(FileNamePath)).absolutePath());
+        std::error_code made;  // a folder that cannot be made shows in the write's own error
+        std::filesystem::create_directories(std::filesystem::path(FileNamePath).parent_path(), made);
         WriteFileAtomically(FileNamePath, [&](TStream& Stream) {
             TPicPopupThumbnailFile file(Stream, false);
             file.SetHeaderName(FFileHeaderName);

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -17,6 +18,8 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QToolButton>
+
+#include <sys/stat.h>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -357,7 +360,8 @@ void TXCustomOpenPictureDialog::PreviewFile(const std::string& FullName)
         return;
     FLastPreviewed = FullName;
     // Only a regular file can be a picture: a folder, a FIFO or a device is not opened at all.
-    if (FullName.empty() || !QFileInfo(QString::fromStdString(FullName)).isFile()) {
+    struct stat St;
+    if (FullName.empty() || ::stat(FullName.c_str(), &St) != 0 || !S_ISREG(St.st_mode)) {
         FPendingName.clear();
         ShowInvalid();
         return;
@@ -527,7 +531,7 @@ void TXSavePictureDialog::SetPictureFileName(const std::string& FileName)
     // become another file, "photo.jpg"). A name without a folder (a new picture's title) stays in
     // the folder the dialog shows.
     SetTypeIndex(SavePictureTypeIndex(FileName));
-    const QFileInfo Info(QString::fromStdString(FileName));
+    const QFileInfo Info(QFile::decodeName(QByteArray::fromStdString(FileName)));
     if (Info.isAbsolute() && Info.dir().exists())
         setDirectory(Info.absolutePath());
     selectFile(Info.fileName());

@@ -27,6 +27,7 @@
 #include <cctype>
 #include <functional>
 #include <typeinfo>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -124,7 +125,8 @@ std::string FreeTemporaryName(const std::string& Dir, const std::string& Ext)
 {
     for (unsigned n = 0;; ++n) {
         const std::string name = ".canvello-rename-" + std::to_string(::getpid()) + "-" + std::to_string(n) + Ext;
-        if (!QFileInfo::exists(QString::fromStdString(Dir + name)))
+        struct stat St;
+        if (::lstat((Dir + name).c_str(), &St) != 0)
             return name;
     }
 }

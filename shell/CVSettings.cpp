@@ -10,6 +10,7 @@
 #include "shell/CVMain.h"
 
 #include <QAction>
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
@@ -35,7 +36,7 @@ std::string DockLayoutFilePath()
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (folder.isEmpty())
         return {};
-    return (folder + u'/' + QString::fromUtf8(kDockLayoutFileName)).toStdString();
+    return QFile::encodeName(folder + u'/' + QString::fromUtf8(kDockLayoutFileName)).toStdString();
 }
 
 std::vector<QRect> AvailableScreenRects()
