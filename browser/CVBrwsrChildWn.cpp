@@ -645,18 +645,10 @@ void TCVBrowserChildWn::SaveSettings()
         Reg.CloseKey();
     }
     if (Reg.OpenKey(SRecentDirsKey, true)) {
-        const int Count = FRecentDirsCombo->count();
-        for (int I = 0; I < Count; ++I)
-            Reg.WriteString("Dir" + std::to_string(I + 1), FRecentDirsCombo->itemText(I).toStdString());
-        // Entries of a longer list saved earlier would come back at the next start.
-        for (const std::string& Name : Reg.GetValueNames()) {
-            if (Name.size() <= 3 || Name.compare(0, 3, "Dir") != 0)
-                continue;
-            const std::string Number = Name.substr(3);
-            if (std::all_of(Number.begin(), Number.end(), [](char C) { return C >= '0' && C <= '9'; }) &&
-                (Number.size() > 3 || std::stoi(Number) > Count))
-                Reg.DeleteValue(Name);
-        }
+        std::vector<std::string> Dirs;
+        for (int I = 0; I < FRecentDirsCombo->count(); ++I)
+            Dirs.push_back(FRecentDirsCombo->itemText(I).toStdString());
+        Reg.WriteNumberedStrings("Dir", Dirs);
         Reg.CloseKey();
     }
 }

@@ -34,12 +34,18 @@ bool StartsWith(const std::string& S, const std::string& Prefix)
     return S.compare(0, Prefix.size(), Prefix) == 0;
 }
 
-// Whether Path is Folder itself or lies below it.
+// Whether Path is Folder itself or lies below it: a prefix counts only up to a '/' ("/a/bc" is not
+// below "/a/b"). Trailing slashes of either do not matter.
 bool IsAtOrBelow(const std::string& Path, const std::string& Folder)
 {
-    if (Folder == "/")
+    std::string F = Folder;
+    while (F.size() > 1 && F.back() == '/')
+        F.pop_back();
+    if (F == "/")
         return !Path.empty() && Path[0] == '/';
-    return Path == Folder || (StartsWith(Path, Folder) && Path[Folder.size()] == '/');
+    if (!StartsWith(Path, F))
+        return false;
+    return Path.size() == F.size() || Path[F.size()] == '/';
 }
 
 char AsciiLower(char C)

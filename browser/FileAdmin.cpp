@@ -264,43 +264,63 @@ bool RefuseSameFile(const std::string& Src, const std::string& Dest, const char*
     return true;
 }
 
-bool CopyPath(const std::string& Src, const std::string& Dest, bool Confirm)
+TFileOutcome OutcomeOf(TPlaced R)
+{
+    return R == TPlaced::Done ? TFileOutcome::Done : R == TPlaced::Declined ? TFileOutcome::Declined : TFileOutcome::Failed;
+}
+
+// Gives Outcome to the caller that asked for it; whether it is Done.
+bool Report(TFileOutcome Outcome, TFileOutcome* To)
+{
+    if (To)
+        *To = Outcome;
+    return Outcome == TFileOutcome::Done;
+}
+
+TFileOutcome CopyPath(const std::string& Src, const std::string& Dest, bool Confirm)
 {
     if (!Exists(Src, "copy", Dest) || RefuseSameFile(Src, Dest, "copy"))
-        return false;
+        return TFileOutcome::Failed;
     bool Agreed = false;
-    return CopyInto(Src, Dest, Confirm, "copy", Agreed) == TPlaced::Done;
+    return OutcomeOf(CopyInto(Src, Dest, Confirm, "copy", Agreed));
 }
 
-bool MovePath(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb)
+TFileOutcome MovePath(const std::string& Src, const std::string& Dest, bool Confirm, const char* Verb)
 {
     if (!Exists(Src, Verb, Dest) || RefuseSameFile(Src, Dest, Verb))
-        return false;
+        return TFileOutcome::Failed;
     bool Agreed = false;
-    const TPlaced R = Place(Src, Dest, Confirm, Verb, Src, Agreed);
+    TPlaced R = Place(Src, Dest, Confirm, Verb, Src, Agreed);
     if (R != TPlaced::CrossDevice)
-        return R == TPlaced::Done;
+        return OutcomeOf(R);
     // Another device: copy (a link as a link), and remove the source only once the copy is in place.
-    if (CopyInto(Src, Dest, Confirm, Verb, Agreed, true) != TPlaced::Done)
-        return false;
+    R = CopyInto(Src, Dest, Confirm, Verb, Agreed, true);
+    if (R != TPlaced::Done)
+        return OutcomeOf(R);
     if (::unlink(Src.c_str()) != 0) {
         ShowError("'" + Src + "' was copied to '" + Dest + "' but could not be removed: " + std::strerror(errno) + ".");
-        return false;
+        return TFileOutcome::Failed;
     }
-    return true;
+    return TFileOutcome::Done;
 }
 
+// Run(Item, Outcome) for each item in order: a No skips the item, an error ends the run.
 template <class TItems, class TNameOf, class TRun>
 TFileBatchResult RunBatch(const TItems& Items, TNameOf NameOf, TRun Run)
 {
     TFileBatchResult R;
     for (const auto& Item : Items) {
-        if (!Run(Item)) {
+        TFileOutcome Outcome = TFileOutcome::Failed;
+        Run(Item, &Outcome);
+        if (Outcome == TFileOutcome::Done) {
+            R.Done.push_back(NameOf(Item));
+        } else if (Outcome == TFileOutcome::Declined) {
+            R.Skipped.push_back(NameOf(Item));
+        } else {
             R.Ok = false;
             R.Failed = NameOf(Item);
             break;
         }
-        R.Done.push_back(NameOf(Item));
     }
     return R;
 }
@@ -312,37 +332,40 @@ std::string ChooseDirectoryCaption(const std::string& Verb, const std::string& F
     return "Choose directory to " + Verb + " '" + FileName + "' to..";
 }
 
-bool ShellCopyFile(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir, bool Confirm)
+bool ShellCopyFile(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir, bool Confirm,
+                   TFileOutcome* Outcome)
 {
-    return CopyPath(JoinPath(SourceDir, FileName), JoinPath(DestDir, FileName), Confirm);
+    return Report(CopyPath(JoinPath(SourceDir, FileName), JoinPath(DestDir, FileName), Confirm), Outcome);
 }
 
-bool ShellMoveFile(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir, bool Confirm)
+bool ShellMoveFile(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir, bool Confirm,
+                   TFileOutcome* Outcome)
 {
-    return MovePath(JoinPath(SourceDir, FileName), JoinPath(DestDir, FileName), Confirm, "move");
+    return Report(MovePath(JoinPath(SourceDir, FileName), JoinPath(DestDir, FileName), Confirm, "move"), Outcome);
 }
 
-bool ShellRenameFile(const std::string& OldName, const std::string& NewName, const std::string& Dir, bool Confirm)
+bool ShellRenameFile(const std::string& OldName, const std::string& NewName, const std::string& Dir, bool Confirm,
+                     TFileOutcome* Outcome)
 {
     if (!ValidFileName(NewName)) {
         ShowError("Cannot rename '" + OldName + "': '" + NewName + "' is not a valid file name.");
-        return false;
+        return Report(TFileOutcome::Failed, Outcome);
     }
-    return MovePath(JoinPath(Dir, OldName), JoinPath(Dir, NewName), Confirm, "rename");
+    return Report(MovePath(JoinPath(Dir, OldName), JoinPath(Dir, NewName), Confirm, "rename"), Outcome);
 }
 
-bool ShellDeleteFile(const std::string& Path, bool Confirm)
+bool ShellDeleteFile(const std::string& Path, bool Confirm, TFileOutcome* Outcome)
 {
     struct stat St;
     if (::lstat(Path.c_str(), &St) != 0) {
         ShowError("Cannot delete '" + Path + "': " + std::strerror(errno) + ".");
-        return false;
+        return Report(TFileOutcome::Failed, Outcome);
     }
     if (Confirm
         && ShowMessageDlg(nullptr, "Are you sure you want to move '" + Path + "' to the trash?", mtConfirmation,
                           mbYes | mbNo)
                != mrYes)
-        return false;
+        return Report(TFileOutcome::Declined, Outcome);
     // GIO follows the desktop trash rules (home trash or the volume's own, escaped info file) and fails
     // rather than retrying or copying when the trash cannot be written. The path keeps its raw bytes.
     GFile* File = g_file_new_for_path(Path.c_str());
@@ -350,26 +373,27 @@ bool ShellDeleteFile(const std::string& Path, bool Confirm)
     const bool Trashed = g_file_trash(File, nullptr, &Error);
     g_object_unref(File);
     if (Trashed)
-        return true;
+        return Report(TFileOutcome::Done, Outcome);
     const std::string Why = Error ? Error->message : "unknown error";
     if (Error)
         g_error_free(Error);
-    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.\n" + Why);
-    return false;
+    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.
+" + Why);
+    return Report(TFileOutcome::Failed, Outcome);
 }
 
 TFileBatchResult ShellCopyFiles(const std::vector<std::string>& FileNames, const std::string& SourceDir,
                                 const std::string& DestDir, bool Confirm)
 {
     return RunBatch(FileNames, [](const std::string& N) { return N; },
-                    [&](const std::string& N) { return ShellCopyFile(N, SourceDir, DestDir, Confirm); });
+                    [&](const std::string& N, TFileOutcome* O) { return ShellCopyFile(N, SourceDir, DestDir, Confirm, O); });
 }
 
 TFileBatchResult ShellMoveFiles(const std::vector<std::string>& FileNames, const std::string& SourceDir,
                                 const std::string& DestDir, bool Confirm)
 {
     return RunBatch(FileNames, [](const std::string& N) { return N; },
-                    [&](const std::string& N) { return ShellMoveFile(N, SourceDir, DestDir, Confirm); });
+                    [&](const std::string& N, TFileOutcome* O) { return ShellMoveFile(N, SourceDir, DestDir, Confirm, O); });
 }
 
 TFileBatchResult ShellRenameFiles(const std::vector<std::pair<std::string, std::string>>& Names,
@@ -377,13 +401,13 @@ TFileBatchResult ShellRenameFiles(const std::vector<std::pair<std::string, std::
 {
     using TPair = std::pair<std::string, std::string>;
     return RunBatch(Names, [](const TPair& P) { return P.first; },
-                    [&](const TPair& P) { return ShellRenameFile(P.first, P.second, Dir, Confirm); });
+                    [&](const TPair& P, TFileOutcome* O) { return ShellRenameFile(P.first, P.second, Dir, Confirm, O); });
 }
 
 TFileBatchResult ShellDeleteFiles(const std::vector<std::string>& Paths, bool Confirm)
 {
     return RunBatch(Paths, [](const std::string& P) { return P; },
-                    [&](const std::string& P) { return ShellDeleteFile(P, Confirm); });
+                    [&](const std::string& P, TFileOutcome* O) { return ShellDeleteFile(P, Confirm, O); });
 }
 
 bool ValidFileName(const std::string& Name)

@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 // Key path with '/' between its names; empty when the path has no name or an empty one inside.
@@ -210,6 +212,16 @@ void TRegistry::WriteNumberedStrings(const std::string& Prefix, const std::vecto
 {
     for (size_t i = 0; i < Values.size(); ++i)
         WriteString(Prefix + std::to_string(i + 1), Values[i]);
+    // Entries past the list, left by a longer list written earlier, would come back at the next read.
+    for (const std::string& name : GetValueNames()) {
+        if (name.size() <= Prefix.size() || name.compare(0, Prefix.size(), Prefix) != 0)
+            continue;
+        const std::string number = name.substr(Prefix.size());
+        if (!std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        if (number.size() > 9 || std::stoul(number) > Values.size())
+            DeleteValue(name);
+    }
 }
 
 bool TRegistry::TryReadString(const std::string& Name, std::string& Value)

@@ -56,7 +56,7 @@ public:
     bool TryReadString(const std::string& Name, std::string& Value);
     std::string ReadString(const std::string& Name, const std::string& Default);
     // A numbered list: Prefix + "1", Prefix + "2", ... read up to the first missing one, at most
-    // Count of them; written as Values from Prefix + "1" on.
+    // Count of them; written as Values from Prefix + "1" on, the numbers past them removed.
     std::vector<std::string> ReadNumberedStrings(const std::string& Prefix, int32_t Count);
     void WriteNumberedStrings(const std::string& Prefix, const std::vector<std::string>& Values);
 

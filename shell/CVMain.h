@@ -23,6 +23,7 @@ class QToolButton;
 class TBasicCVChild;
 class TCVBrowserChildWn;
 struct TFileActionRecord;
+enum class TFileOutcome;
 class TCVClipboard;
 class TCollapsingPanel;
 class TColourShow;
@@ -71,9 +72,12 @@ public:
     void SetupBrowserChild(TCVBrowserChildWn* Child);
     // Delivers a file action to every child window in order, at once.
     void BroadcastToChildren(const TFileActionRecord& Record);
-    // Copies or moves a picture file and tells every child; false when it was not done.
-    bool CopyFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir);
-    bool MoveFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir);
+    // Copies or moves a picture file and tells every child; false when it was not done, and how it
+    // ended in Outcome when that is given (a No to a question is not an error).
+    bool CopyFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir,
+                        TFileOutcome* Outcome = nullptr);
+    bool MoveFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir,
+                        TFileOutcome* Outcome = nullptr);
 
     // ---- Browse commands (CVMain_Browse.cpp) --------------------------------------------------------------
     // Sorting needs two pictures, the commands on the selection one; -1 disables them all.
@@ -81,7 +85,7 @@ public:
     // Rename Dir + OldName (exact names: a change of letter case is a rename) or move Dir + FileName to
     // the trash, and tell every child; false when it was not done.
     bool RenameFileAction(const std::string& OldName, const std::string& NewName, const std::string& Dir);
-    bool DeleteFileAction(const std::string& FileName, const std::string& Dir);
+    bool DeleteFileAction(const std::string& FileName, const std::string& Dir, TFileOutcome* Outcome = nullptr);
     // Renames OldNames[i] to NewNames[i] in Dir, in an order in which no file of the run lands on
     // another still to move; stops at the first failure and says which files were renamed.
     bool RenameFiles(const std::vector<std::string>& OldNames, const std::vector<std::string>& NewNames,

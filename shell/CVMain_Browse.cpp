@@ -1,7 +1,8 @@
 // The Browse menu and tool bar: commands on the active browser window (refresh, folder tree, sorting,
 // opening pictures) and the file commands that copy, move, delete and rename picture files. Every file
 // operation that succeeds is reported to every child window, in order, so that browsers stay current.
-// A run over several files stops at the first failure and says which files were done.
+// A run over several files goes on past a file the user said No for, stops at the first error and
+// then says which files were done.
 #include "shell/CVMain.h"
 
 #include "browser/CVBrwsrChildWn.h"
@@ -16,7 +17,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QDir>
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QMenu>
@@ -32,8 +32,6 @@
 #include <unordered_map>
 
 namespace {
-
-const char* const SChooseBrowseFolder = "Choose directory to browse..";
 
 // The actions that need at least two pictures (sorting) and at least one (working on the selection).
 const char* const SortActions[] = {"ActBrwsrSortByName", "ActBrwsrSortByDate", "ActBrwsrSortByType",
@@ -61,8 +59,6 @@ QIcon LetterIcon(const QString& Text)
     return icon;
 }
 
-// The outcome of one step of a run over several files.
-enum class TStep { Done, Skipped, Failed };
 
 // Names for a message: at most ten, then how many more.
 std::string NameList(const std::vector<std::string>& Names, size_t From, size_t To)
@@ -91,18 +87,18 @@ void ReportStoppedBatch(QWidget* Parent, const char* Verb, const std::string& Fa
     UIServices().MessageDlg(Parent, text + Note, mtInformation, mbOK);
 }
 
-// Runs Step on each name in order and stops at the first that fails. When a run over several files
-// stopped, the user is told which files were done and which were not touched (the failure itself was
-// shown by the operation).
+// Runs Step on each name in order: a file declined (a No, a cancelled folder choice) is skipped, the
+// first that fails ends the run. When a run over several files stopped, the user is told which files
+// were done and which were not touched (the failure itself was shown by the operation).
 bool RunFileBatch(QWidget* Parent, const char* Verb, const std::vector<std::string>& Names,
-                  const std::function<TStep(size_t Index)>& Step)
+                  const std::function<TFileOutcome(size_t Index)>& Step)
 {
     std::vector<std::string> done;
     for (size_t i = 0; i < Names.size(); ++i) {
-        const TStep r = Step(i);
-        if (r == TStep::Done)
+        const TFileOutcome r = Step(i);
+        if (r == TFileOutcome::Done)
             done.push_back(Names[i]);
-        if (r != TStep::Failed)
+        if (r != TFileOutcome::Failed)
             continue;
         if (Names.size() > 1)
             ReportStoppedBatch(Parent, Verb, Names[i], done,
@@ -311,17 +307,12 @@ bool TCanvelloMain::ChooseFolder(const std::string& Caption, std::string& Folder
 
 void TCanvelloMain::ActBrowseDirExecute()
 {
-    // The folder choice starts where the active picture is, else where the active browser is.
-    std::string start;
-    TCVBrowserChildWn* browser = nullptr;
-    if (TCVPicChildWin* pic = ActivePicChild(); pic && !Trim(pic->FileName()).empty())
-        start = ExtractFileDir(pic->FileName());
-    else if (GetActiveBrowserChild(browser))
-        start = browser->Directory();
-    if (start.empty() || !DirectoryExists(start))
-        start = QDir::homePath().toStdString();
-    if (ChooseFolder(SChooseBrowseFolder, start))
-        OpenBrowser(start, false);
+    // On the active picture's folder; else (and for a picture without a file) the browser starts on
+    // the last folder it showed.
+    std::string folder;
+    if (TCVPicChildWin* pic = ActivePicChild())
+        folder = ExtractFileDir(pic->FileName());
+    OpenBrowser(folder, false);
 }
 
 void TCanvelloMain::ActBrwsrOpenImageExecute(TCVBrowserChildWn* Browser)
@@ -341,10 +332,14 @@ void TCanvelloMain::CopyOrMoveSelected(TCVBrowserChildWn* Browser, bool Move)
     RunFileBatch(this, Move ? "moved" : "copied", names, [&](size_t i) {
         std::string dest = folder;
         if (!ChooseFolder(ChooseDirectoryCaption(verb, names[i]), dest))
-            return TStep::Skipped; // this file only; the next one asks again
+            return TFileOutcome::Declined; // this file only; the next one asks again
         AddTrailingBackslash(dest);
-        const bool ok = Move ? MoveFileAction(names[i], folder, dest) : CopyFileAction(names[i], folder, dest);
-        return ok ? TStep::Done : TStep::Failed;
+        TFileOutcome outcome = TFileOutcome::Failed;
+        if (Move)
+            MoveFileAction(names[i], folder, dest, &outcome);
+        else
+            CopyFileAction(names[i], folder, dest, &outcome);
+        return outcome;
     });
 }
 
@@ -352,8 +347,11 @@ void TCanvelloMain::ActBrwsrDeleteImageExecute(TCVBrowserChildWn* Browser)
 {
     const std::vector<std::string> names = Browser->GetSelectedNames();
     const std::string folder = Browser->Directory();
-    RunFileBatch(this, "deleted", names,
-                 [&](size_t i) { return DeleteFileAction(names[i], folder) ? TStep::Done : TStep::Failed; });
+    RunFileBatch(this, "deleted", names, [&](size_t i) {
+        TFileOutcome outcome = TFileOutcome::Failed;
+        DeleteFileAction(names[i], folder, &outcome);
+        return outcome;
+    });
 }
 
 void TCanvelloMain::ActBrwsrRenameImageExecute(TCVBrowserChildWn* Browser)
@@ -431,12 +429,12 @@ bool TCanvelloMain::RenameFileAction(const std::string& OldName, const std::stri
     return true;
 }
 
-bool TCanvelloMain::DeleteFileAction(const std::string& FileName, const std::string& Dir)
+bool TCanvelloMain::DeleteFileAction(const std::string& FileName, const std::string& Dir, TFileOutcome* Outcome)
 {
     std::string dir = Dir;
     AddTrailingBackslash(dir);
     // To the trash only; a file that cannot go there stays (the operation says so).
-    if (!ShellDeleteFile(dir + FileName, true))
+    if (!ShellDeleteFile(dir + FileName, true, Outcome))
         return false;
     BroadcastToChildren(TFileActionRecord{faRemoved, dir, FileName, ""});
     return true;

@@ -59,17 +59,19 @@ void TCanvelloMain::BroadcastToChildren(const TFileActionRecord& Record)
             SendFileAction(child, Record);
 }
 
-bool TCanvelloMain::CopyFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir)
+bool TCanvelloMain::CopyFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir,
+                                   TFileOutcome* Outcome)
 {
-    if (!ShellCopyFile(FileName, SourceDir, DestDir, true))
+    if (!ShellCopyFile(FileName, SourceDir, DestDir, true, Outcome))
         return false;
     BroadcastToChildren(TFileActionRecord{faAdded, DestDir, FileName, ""});
     return true;
 }
 
-bool TCanvelloMain::MoveFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir)
+bool TCanvelloMain::MoveFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir,
+                                   TFileOutcome* Outcome)
 {
-    if (!ShellMoveFile(FileName, SourceDir, DestDir, true))
+    if (!ShellMoveFile(FileName, SourceDir, DestDir, true, Outcome))
         return false;
     BroadcastToChildren(TFileActionRecord{faRemoved, SourceDir, FileName, ""});
     BroadcastToChildren(TFileActionRecord{faAdded, DestDir, FileName, ""});

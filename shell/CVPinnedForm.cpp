@@ -106,6 +106,7 @@ TCVBasePinnedForm::TCVBasePinnedForm(TDockingPanel* DockPanel, const std::string
     connect(FPinSB, &QToolButton::clicked, this, [this] {
         FPinned = FPinSB->isChecked();
         UpdatePinHint();
+        TakeOffsetWhenNone();
     });
 
     FSavedWidth = kDesignWidth;
@@ -171,6 +172,7 @@ void TCVBasePinnedForm::SetPinned(bool Value)
     FPinned = Value;
     FPinSB->setChecked(Value);
     UpdatePinHint();
+    TakeOffsetWhenNone();
 }
 
 void TCVBasePinnedForm::UpdatePinHint()
@@ -208,8 +210,12 @@ void TCVBasePinnedForm::LoadSettings()
         FSavedWidth = std::clamp(v, kMinSavedSize, maxW);
     if (reg.TryReadInteger("Height", v))
         FSavedHeight = std::clamp(v, kMinSavedSize, maxH);
-    reg.TryReadInteger("XDiff", FXDiff);
-    reg.TryReadInteger("YDiff", FYDiff);
+    int32_t x = 0, y = 0;
+    if (reg.TryReadInteger("XDiff", x) && reg.TryReadInteger("YDiff", y)) {
+        FXDiff = x;
+        FYDiff = y;
+        FHasOffset = true;
+    }
 }
 
 void TCVBasePinnedForm::SaveSettings()
@@ -224,8 +230,14 @@ void TCVBasePinnedForm::SaveSettings()
     reg.WriteInteger("Top", r.top());
     reg.WriteInteger("Width", r.width());
     reg.WriteInteger("Height", r.height());
-    reg.WriteInteger("XDiff", FXDiff);
-    reg.WriteInteger("YDiff", FYDiff);
+    // An offset nothing gave is not stored: the next run takes it from where the form is then.
+    if (FHasOffset) {
+        reg.WriteInteger("XDiff", FXDiff);
+        reg.WriteInteger("YDiff", FYDiff);
+    } else {
+        reg.DeleteValue("XDiff");
+        reg.DeleteValue("YDiff");
+    }
     reg.CloseKey();
 }
 
@@ -249,6 +261,10 @@ void TCVBasePinnedForm::FollowMainForm()
     // Docked (also while the dock site is taking the form, before it has said so) it does not move.
     if (!FPinned || Docked() || !isFloating() || !FMainForm || !PlatformPlacesWindows())
         return;
+    if (!FHasOffset) {
+        TakeOffsetWhenNone();
+        return;
+    }
     const QRect main = MainFormRect();
     MoveTo(main.left() + main.width() - (FXDiff + frameGeometry().width()), main.top() - FYDiff);
 }
@@ -268,6 +284,13 @@ void TCVBasePinnedForm::TakeOffset()
     const QRect own = frameGeometry();
     FXDiff = (main.left() + main.width()) - (own.left() + own.width());
     FYDiff = main.top() - own.top();
+    FHasOffset = true;
+}
+
+void TCVBasePinnedForm::TakeOffsetWhenNone()
+{
+    if (!FHasOffset && FPinned && !Docked() && isFloating() && isVisible())
+        TakeOffset();
 }
 
 void TCVBasePinnedForm::RememberFloatGeometry()

@@ -2,7 +2,7 @@
 // The base of the two viewer windows: a dockable form that, floating, can be pinned so that it follows
 // the main window at a fixed offset from the main window's top-right corner. A move the user makes
 // re-defines that offset; the moves the form makes itself do not, even when the window system reports
-// them late. Its placement and pin state live in the settings store under its own key. Where the
+// them late. Until a move or the settings gave an offset, pinning takes it from where the form is. Its placement and pin state live in the settings store under its own key. Where the
 // window system places windows itself (Wayland), pinning is not offered.
 #include "shell/DockingPanel.h"
 
@@ -38,6 +38,8 @@ public:
     // without its window frame.
     int XDiff() const { return FXDiff; }
     int YDiff() const { return FYDiff; }
+    // Whether XDiff and YDiff come from a move of the form or from the settings.
+    bool HasOffset() const { return FHasOffset; }
     int SavedLeft() const { return FSavedLeft; }
     int SavedTop() const { return FSavedTop; }
     int SavedWidth() const { return FSavedWidth; }
@@ -78,6 +80,8 @@ protected:
 private:
     // The offset from where the window is now (a user's move).
     void TakeOffset();
+    // Pinned and floating without an offset yet: the offset from where it is now, so that it stays.
+    void TakeOffsetWhenNone();
     void RememberFloatGeometry();
     void KeepAboveMainForm();
     QRect MainFormRect() const;
@@ -92,6 +96,7 @@ private:
     bool FFinished = false;
     int FXDiff = 0;
     int FYDiff = 0;
+    bool FHasOffset = false;
     int FSavedLeft = -1;
     int FSavedTop = -1;
     int FSavedWidth = 0;

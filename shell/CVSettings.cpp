@@ -180,19 +180,14 @@ void TCanvelloMain::LoadSettings(bool ReadRecentFiles)
 void TCanvelloMain::SaveSettings(bool WriteRecentFiles)
 {
     TRegistry reg;
-    const int files = FRecentFilesPopupMenu->Count();
-    if (WriteRecentFiles && reg.OpenKey(kRecentFilesKey, false)) {
-        // Names beyond the list left from a longer list go; the stored length bounds the loop.
-        int32_t stored = 0;
-        if (reg.TryReadInteger("MaxFileList", stored))
-            for (int32_t i = files + 1; i <= ClampCount(stored, 0, kMaxListLength); ++i)
-                reg.DeleteValue("FileName" + std::to_string(i));
-    }
     if (reg.OpenKey(kRecentFilesKey, true)) {
         reg.WriteInteger("MaxFileList", FRecentFilesPopupMenu->MaxFileList());
-        if (WriteRecentFiles)
-            for (int i = 0; i < files; ++i)
-                reg.WriteString("FileName" + std::to_string(i + 1), FRecentFilesPopupMenu->GetFileName(i));
+        if (WriteRecentFiles) {
+            std::vector<std::string> names;
+            for (int i = 0; i < FRecentFilesPopupMenu->Count(); ++i)
+                names.push_back(FRecentFilesPopupMenu->GetFileName(i));
+            reg.WriteNumberedStrings("FileName", names);
+        }
     }
     if (reg.OpenKey(kRecentTextKey, true)) {
         reg.WriteInteger("MaxRecentList", MaxRecentList);

@@ -473,6 +473,10 @@ TEST_F(BrowserWindow, RecentFoldersAndSettingsAreSavedAndRead)
     EXPECT_EQ(UI.Messages, std::vector<std::string>{Dirs[4] + " does not exist."});
     EXPECT_EQ(Win->RecentDirsCombo()->count(), 4);
     EXPECT_EQ(Win->RecentDirsCombo()->currentIndex(), 0);
+    // The shorter list saved over the longer one: the gone folder does not come back at the next start.
+    ASSERT_TRUE(Win->CloseQuery());
+    TCVBrowserChildWn Later(nullptr, "", true, false);
+    EXPECT_EQ(Items(Later), (std::vector<std::string>{Dirs[2], Dirs[5], Dirs[3], Dirs[1]}));
 }
 
 TEST_F(BrowserWindow, AThumbnailThatCannotBeDrawnIsReportedOncePerLoad)

@@ -578,6 +578,12 @@ TEST(DirTreeRoots, OnlyRealVolumesBecomeRoots)
         {{"/run/user/1000/gvfs", "gvfsd-fuse", "fuse.gvfsd-fuse", "", true, true}, false},
         {{"/snap/core/1", "/dev/loop0", "squashfs", "", true, true}, false},
         {{"/boot/efi", "/dev/sda2", "vfat", "", true, true}, true},
+        // Names that only begin like a system folder are the user's.
+        {{"/devices", "/dev/sde1", "ext4", "", true, true}, true},
+        {{"/running", "/dev/sde2", "ext4", "", true, true}, true},
+        {{"/snapshots", "/dev/sde3", "btrfs", "", true, true}, true},
+        {{"/procedures", "/dev/sde4", "ext4", "", true, true}, true},
+        {{"/run/mediax/anna", "/dev/sde5", "ext4", "", true, true}, false},
         {{"/media/anna/GONE", "/dev/sdc1", "vfat", "GONE", false, false}, false},
         {{"/media/anna/NOTREADY", "/dev/sr0", "iso9660", "DISC", true, false}, false},
         {{"relative", "/dev/sdd1", "ext4", "", true, true}, false},
@@ -610,6 +616,52 @@ TEST_F(DirTreeViewTest, RootsAreTheFileSystemHomeAndRealVolumes)
     EXPECT_EQ(Tree.Selected()->parent(), RootAt(2));
     EXPECT_EQ(Tree.CurrentDrive(), Vol);
     EXPECT_EQ(Tree.GetNodePath(Tree.Selected()), Path("vol/inside/"));
+}
+
+TEST_F(DirTreeViewTest, AVolumeWhoseNameExtendsAnothersIsItsOwnRoot)
+{
+    // "data2" begins like "data" but does not lie inside it.
+    Dir("data/in");
+    Dir("data2/in");
+    const std::string Data = Path("data"), Data2 = Path("data2");
+    const struct {
+        const char* Case;
+        std::vector<TVolumeInfo> Volumes;
+        const char* Selected;
+        std::string Root; // the path of the root the selection is reached through
+    } Cases[] = {
+        {"both volumes", {{Data, "/dev/sdy1", "ext4", "", true, true}, {Data2, "/dev/sdy2", "ext4", "", true, true}},
+         "data2/in", Data2},
+        {"both volumes, the other", {{Data2, "/dev/sdy2", "ext4", "", true, true}, {Data, "/dev/sdy1", "ext4", "", true, true}},
+         "data/in", Data},
+        {"only the shorter", {{Data, "/dev/sdy1", "ext4", "", true, true}}, "data2/in", "/"},
+    };
+    for (const auto& C : Cases) {
+        const std::vector<TVolumeInfo> Volumes = C.Volumes;
+        Tree.SetVolumeSource([Volumes] { return Volumes; });
+        if (!Tree.Initialized())
+            Start();
+        else {
+            Tree.RefreshTree();
+            ASSERT_TRUE(WaitIdle(Tree)) << C.Case;
+        }
+        // Every volume is a root of its own.
+        int Roots = 0;
+        for (int I = 0; I < Tree.topLevelItemCount(); ++I)
+            for (const TVolumeInfo& V : C.Volumes)
+                Roots += static_cast<TDirTreeNode*>(Tree.topLevelItem(I))->Path() == V.RootPath;
+        EXPECT_EQ(Roots, int(C.Volumes.size())) << C.Case;
+        Select(C.Selected);
+        ASSERT_NE(Tree.Selected(), nullptr) << C.Case;
+        EXPECT_EQ(Tree.GetNodePath(Tree.Selected()), Path(C.Selected) + "/") << C.Case;
+        const QTreeWidgetItem* Top = Tree.Selected();
+        while (Top->parent())
+            Top = Top->parent();
+        EXPECT_EQ(static_cast<const TDirTreeNode*>(Top)->Path(), C.Root) << C.Case;
+        TDirTreeNode* Found = nullptr;
+        EXPECT_TRUE(Tree.FindNode(Path(C.Selected), Found)) << C.Case;
+        EXPECT_EQ(Found, Tree.Selected()) << C.Case;
+    }
 }
 
 TEST_F(DirTreeViewTest, AHangingVolumeListDelaysNothingButItsOwnRoots)

@@ -455,18 +455,19 @@ TEST_F(FileAdmin, DeleteTrashesExactlyTheChosenBytes)
 
 // ---- Batches --------------------------------------------------------------------------------------------
 
-TEST_F(FileAdmin, BatchStopsAtTheFirstFailure)
+TEST_F(FileAdmin, BatchSkipsAFileAnsweredNoAndStopsAtTheFirstFailure)
 {
     for (const char* N : {"1.jpg", "2.jpg", "3.jpg"})
         WriteAll(Src + N, N);
     WriteAll(Dst + "2.jpg", "old");
 
     const TFileBatchResult Copy = ShellCopyFiles({"1.jpg", "2.jpg", "3.jpg"}, Src, Dst, true);  // No to 2.jpg
-    EXPECT_FALSE(Copy.Ok);
-    EXPECT_EQ(Copy.Done, std::vector<std::string>{"1.jpg"});
-    EXPECT_EQ(Copy.Failed, "2.jpg");
+    EXPECT_TRUE(Copy.Ok);
+    EXPECT_EQ(Copy.Done, (std::vector<std::string>{"1.jpg", "3.jpg"}));
+    EXPECT_EQ(Copy.Skipped, std::vector<std::string>{"2.jpg"});
+    EXPECT_TRUE(Copy.Failed.empty());
     EXPECT_EQ(ReadAll(Dst + "2.jpg"), "old");
-    EXPECT_FALSE(fs::exists(Dst + "3.jpg"));
+    EXPECT_EQ(ReadAll(Dst + "3.jpg"), "3.jpg");
 
     const TFileBatchResult Rename
         = ShellRenameFiles({{"1.jpg", "P_1.jpg"}, {"missing.jpg", "P_2.jpg"}, {"3.jpg", "P_3.jpg"}}, Src, true);

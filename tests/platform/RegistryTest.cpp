@@ -132,4 +132,28 @@ TEST_F(RegistryTest, ListAndDeleteValuesAndKeys)
     EXPECT_FALSE(other.OpenKey("software\\Brenick_Labs\\Canvello_New\\Main_Window", false));
 }
 
+TEST_F(RegistryTest, AShorterNumberedListLeavesNoEntryOfTheLongerOneBehind)
+{
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kDialogs, true));
+        reg.WriteNumberedStrings("Dir", {"/a/", "/b/", "/c/", "/d/", "/e/"});
+        reg.WriteString("Dir9", "/gap/"); // past a gap, as a hand-edited file may have it
+        reg.WriteString("DirCount", "keep");
+        reg.WriteString("Directory", "keep");
+        reg.WriteString("OtherDir3", "keep");
+        reg.WriteNumberedStrings("Dir", {"/e/", "/a/"});
+    }
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kDialogs, false));
+    EXPECT_EQ(reg.ReadNumberedStrings("Dir", 10), (std::vector<std::string>{"/e/", "/a/"}));
+    std::vector<std::string> names = reg.GetValueNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Dir1", "Dir2", "DirCount", "Directory", "OtherDir3"}));
+    // An empty list leaves none.
+    reg.WriteNumberedStrings("Dir", {});
+    EXPECT_TRUE(reg.ReadNumberedStrings("Dir", 10).empty());
+    EXPECT_FALSE(reg.ValueExists("Dir1"));
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 #include "browser/RenameFilesDlg.h"
 #include "controls/AdvSelectGrid.h"
 #include "image/XBitmap.h"
+#include "platform/Registry.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
 
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -189,17 +191,41 @@ TEST_F(BrowserCommands, ShowDirectoriesAndSortingActOnTheActiveBrowser)
     EXPECT_FALSE(Other->GetTreeVisible());
 }
 
-TEST_F(BrowserCommands, BrowseAsksForAFolderAndOpensIt)
+TEST_F(BrowserCommands, BrowseOpensOnThePicturesFolderElseOnTheLastFolder)
 {
-    UI.OpenResults = {{B}};
-    Run("ActBrowseDir");
-    ASSERT_EQ(Main->MdiArea()->subWindowList().size(), 1);
-    auto* w = dynamic_cast<TCVBrowserChildWn*>(Main->MdiArea()->subWindowList().front());
-    ASSERT_NE(w, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w->Directory() == B; }, 10000));
-    // Cancelled: nothing opens.
-    Run("ActBrowseDir");
-    EXPECT_EQ(Main->MdiArea()->subWindowList().size(), 1);
+    // The last folder a browser showed is A.
+    {
+        TRegistry Reg;
+        ASSERT_TRUE(Reg.OpenKey(SRecentDirsKey, true));
+        Reg.WriteString("Dir1", A);
+        Reg.CloseKey();
+    }
+    Picture(B + "p.bmp");
+    const struct {
+        const char* Case;
+        std::function<bool()> Prepare; // makes the active window
+        std::string Folder;            // where the new browser opens
+    } Cases[] = {
+        {"no window", [] { return true; }, A},
+        {"a picture from a file", [&] { return Main->OpenPictureFile(B + "p.bmp"); }, B},
+        // The browser of the case before, closed, showed B last.
+        {"a new picture", [&] { return Main->NewPicture(20, 20, clWhite); }, B},
+    };
+    for (const auto& C : Cases) {
+        Main->MdiArea()->closeAllSubWindows();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Main->MdiArea()->subWindowList().isEmpty(); }, 5000)) << C.Case;
+        ASSERT_TRUE(C.Prepare()) << C.Case;
+        UI.Dialogs.clear();
+        const auto before = Main->MdiArea()->subWindowList().size();
+        Run("ActBrowseDir");
+        // No folder question comes first: the window is there at once.
+        EXPECT_TRUE(UI.Dialogs.empty()) << C.Case << ": " << UI.Dialogs.front();
+        ASSERT_EQ(Main->MdiArea()->subWindowList().size(), before + 1) << C.Case;
+        auto* w = dynamic_cast<TCVBrowserChildWn*>(Main->MdiArea()->subWindowList().back());
+        ASSERT_NE(w, nullptr) << C.Case;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w->Directory() == C.Folder; }, 10000))
+            << C.Case << ": " << w->Directory();
+    }
 }
 
 TEST_F(BrowserCommands, CopyAsksForEachFileAndACancelSkipsOnlyThatOne)
@@ -388,18 +414,67 @@ TEST_F(BrowserCommands, ABatchStopsAtTheFirstFailureAndSaysWhatWasDone)
     EXPECT_NE(summary.find("Not renamed: b.bmp, c.bmp."), std::string::npos) << summary;
 }
 
-TEST_F(BrowserCommands, DeleteMovesToTheTrashAndANoStopsTheRest)
+TEST_F(BrowserCommands, DeleteMovesToTheTrashAndANoSkipsOnlyThatFile)
 {
     TCVBrowserChildWn* W = BrowseSelected(A, {"a.bmp", "b.bmp", "c.bmp"});
     ASSERT_NE(W, nullptr);
-    // Yes for the first, No for the second: the third is not asked about.
-    UI.Answers = {mrYes, mrNo};
+    // Yes, No, Yes: the second stays, the third is still asked about and goes.
+    UI.Answers = {mrYes, mrNo, mrYes};
     Run("ActBrwsrDeleteImage");
-    EXPECT_EQ(Files(A), (std::set<std::string>{"b.bmp", "c.bmp"}));
-    EXPECT_EQ(Files(Home + "/data/Trash/files"), std::set<std::string>{"a.bmp"});
-    EXPECT_EQ(Names(W), (std::vector<std::string>{"b.bmp", "c.bmp"}));
-    ASSERT_EQ(UI.Messages.size(), 3u); // two questions and what was done
-    EXPECT_NE(UI.Messages[2].Text.find("Deleted: a.bmp."), std::string::npos) << UI.Messages[2].Text;
+    EXPECT_EQ(Files(A), std::set<std::string>{"b.bmp"});
+    EXPECT_EQ(Files(Home + "/data/Trash/files"), (std::set<std::string>{"a.bmp", "c.bmp"}));
+    EXPECT_EQ(Names(W), std::vector<std::string>{"b.bmp"});
+    // Three questions, one per file, and no report of a stopped run.
+    ASSERT_EQ(UI.Messages.size(), 3u) << MessageTexts().back();
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(UI.Messages[i].Type, mtConfirmation) << UI.Messages[i].Text;
+}
+
+TEST_F(BrowserCommands, ANoToReplacingOneFileSkipsItAndTheRunGoesOn)
+{
+    const struct {
+        const char* Command;
+        bool Moves;
+    } Cases[] = {{"ActBrwsrCopyImage", false}, {"ActBrwsrMoveImage", true}};
+    for (const auto& C : Cases) {
+        const std::string from = Dir.path().toStdString() + "/from_" + C.Command + "/";
+        const std::string to = Dir.path().toStdString() + "/to_" + C.Command + "/";
+        fs::create_directory(from);
+        fs::create_directory(to);
+        WritePicture(to + "p2.bmp", 30, 12); // the one already there
+        TCVBrowserChildWn* W = BrowseSelected(from, {"p1.bmp", "p2.bmp", "p3.bmp"});
+        ASSERT_NE(W, nullptr) << C.Command;
+        UI.Messages.clear();
+        UI.OpenResults = {{to}, {to}, {to}};
+        UI.Answers = {mrNo}; // do not replace p2.bmp
+        Run(C.Command);
+        EXPECT_EQ(Files(to), (std::set<std::string>{"p1.bmp", "p2.bmp", "p3.bmp"})) << C.Command;
+        TXBitmap kept;
+        kept.LoadPictureFromFile(to + "p2.bmp", false);
+        EXPECT_EQ(kept.Width(), 30) << C.Command << ": the file declined was replaced";
+        const std::set<std::string> left = C.Moves ? std::set<std::string>{"p2.bmp"}
+                                                   : std::set<std::string>{"p1.bmp", "p2.bmp", "p3.bmp"};
+        EXPECT_EQ(Files(from), left) << C.Command;
+        // Only the replace question was put; nothing was reported as stopped.
+        ASSERT_EQ(UI.Messages.size(), 1u) << C.Command << ": " << MessageTexts().back();
+        EXPECT_EQ(UI.Messages[0].Type, mtConfirmation);
+        EXPECT_NE(UI.Messages[0].Text.find("p2.bmp"), std::string::npos) << UI.Messages[0].Text;
+    }
+}
+
+TEST_F(BrowserCommands, AnErrorEndsACopyRunAndSaysWhatWasDone)
+{
+    TCVBrowserChildWn* W = BrowseSelected(A, {"a.bmp", "b.bmp", "c.bmp"});
+    ASSERT_NE(W, nullptr);
+    // The second file goes behind the browser's back: its copy fails, the third is not asked about.
+    fs::remove(A + "b.bmp");
+    UI.OpenResults = {{B}, {B}, {B}};
+    Run("ActBrwsrCopyImage");
+    EXPECT_EQ(Files(B), std::set<std::string>{"a.bmp"});
+    EXPECT_EQ(UI.Dialogs.size(), 2u);
+    ASSERT_EQ(UI.Messages.size(), 2u);
+    EXPECT_EQ(UI.Messages[0].Type, mtError);
+    EXPECT_NE(UI.Messages[1].Text.find("Not copied: b.bmp, c.bmp."), std::string::npos) << UI.Messages[1].Text;
 }
 
 TEST_F(BrowserCommands, OpenPictureOpensEverySelectedPicture)

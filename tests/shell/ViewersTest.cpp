@@ -314,6 +314,33 @@ TEST_F(ViewerForms, PinnedViewerFollowsAtTheOffsetOfTheUsersMoves)
     EXPECT_EQ(v->pos(), at);
 }
 
+TEST_F(ViewerForms, PinningAViewerNeverMovedByHandKeepsItWhereItIs)
+{
+    const struct {
+        const char* Case;
+        bool ByButton; // the pin button clicked, else pinned by the program
+    } Cases[] = {{"pin button", true}, {"pinned", false}};
+    for (const auto& C : Cases) {
+        auto v = ShownViewer();
+        ASSERT_FALSE(v->HasOffset()) << C.Case;
+        const QPoint at = v->pos();
+        if (C.ByButton)
+            QTest::mouseClick(v->PinSB(), Qt::LeftButton);
+        else
+            v->SetPinned(true);
+        ASSERT_TRUE(v->Pinned()) << C.Case;
+        // The main window moves: the viewer goes with it from where it was, not to its corner.
+        const QPoint delta(-30, 25);
+        MainForm->move(MainForm->pos() + delta);
+        Settle();
+        v->FollowMainForm();
+        Settle();
+        EXPECT_EQ(v->pos(), at + delta) << C.Case;
+        MainForm->move(MainForm->pos() - delta);
+        Settle();
+    }
+}
+
 TEST_F(ViewerForms, DockingAndUndockingKeepTheViewerWorking)
 {
     auto pic = Gradient(600, 400);
