@@ -377,8 +377,7 @@ bool ShellDeleteFile(const std::string& Path, bool Confirm, TFileOutcome* Outcom
     const std::string Why = Error ? Error->message : "unknown error";
     if (Error)
         g_error_free(Error);
-    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.
-" + Why);
+    ShowError("Cannot move '" + Path + "' to the trash. The file was not deleted.\n" + Why);
     return Report(TFileOutcome::Failed, Outcome);
 }
 
