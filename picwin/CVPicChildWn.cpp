@@ -191,6 +191,25 @@ TXBitmap& TCVPicChildWin::SavedPicture(TXBitmap& Merged)
     return Merged;
 }
 
+void TCVPicChildWin::MarkUndoStepsModified()
+{
+    for (int i = 0; i < FUndoList->Count(); ++i)
+        if (auto* step = dynamic_cast<TCVPicUndoAction*>(FUndoList->Items(i)))
+            step->WasModified = true;
+}
+
+void TCVPicChildWin::FileRenamed(const std::string& NewFileName)
+{
+    FFileName = NewFileName;
+    SetDisplayName(ExtractFileName(NewFileName));
+}
+
+void TCVPicChildWin::FileLost()
+{
+    SetModified(true);
+    MarkUndoStepsModified();
+}
+
 bool TCVPicChildWin::SaveToFile(const std::string& Name, std::string* Error)
 {
     try {
@@ -203,10 +222,7 @@ bool TCVPicChildWin::SaveToFile(const std::string& Name, std::string* Error)
             SetDisplayName(ExtractFileName(Name));
         }
         SetModified(false);
-        // Whatever an undo brings back now differs from the file.
-        for (int i = 0; i < FUndoList->Count(); ++i)
-            if (auto* step = dynamic_cast<TCVPicUndoAction*>(FUndoList->Items(i)))
-                step->WasModified = true;
+        MarkUndoStepsModified();
         return true;
     } catch (const std::exception& E) {
         if (Error)

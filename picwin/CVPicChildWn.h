@@ -85,6 +85,12 @@ public:
     // when nothing changed (no main form, not in the normal state, or already that size).
     bool BestFit(int PicWidth, int PicHeight) override;
     bool BestFit() { return BestFit(Picture().Width(), Picture().Height()); }
+    // The window's file was renamed or moved by the program: it follows to NewFileName (file name,
+    // display name and caption).
+    void FileRenamed(const std::string& NewFileName);
+    // The window's file is gone (to the trash, or replaced by another file): the pixels stay and
+    // count as modified, also after an undo, so that closing the window asks.
+    void FileLost();
     // Saves the picture with the floating selection merged into the file only. False on any failure
     // (its reason into Error when given), with the name and Modified as they were.
     bool SaveToFile(const std::string& FileName, std::string* Error = nullptr);
@@ -195,6 +201,8 @@ protected:
     void wheelEvent(QWheelEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     void SetFileNameField(const std::string& Value) { FFileName = Value; }
+    // Whatever an undo brings back differs from the file.
+    void MarkUndoStepsModified();
     // Turns a picture that could not be made into a clear error.
     void RequirePicture(bool Made, int Width, int Height);
 

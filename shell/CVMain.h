@@ -72,6 +72,13 @@ public:
     void SetupBrowserChild(TCVBrowserChildWn* Child);
     // Delivers a file action to every child window in order, at once.
     void BroadcastToChildren(const TFileActionRecord& Record);
+    // What picture windows and the recent files learn of a file operation of the program: the file
+    // at From now lives at To (windows showing it follow; a window showing To lost its file), or
+    // the file at Path is gone (windows showing it keep their pixels and count as modified).
+    void FollowMovedFile(const std::string& From, const std::string& To);
+    void FileGone(const std::string& Path);
+    // The picture windows showing the file at Path (paths compared as they name a file).
+    std::vector<TCVPicChildWin*> PicChildrenOfFile(const std::string& Path) const;
     // Copies or moves a picture file and tells every child; false when it was not done, and how it
     // ended in Outcome when that is given (a No to a question is not an error).
     bool CopyFileAction(const std::string& FileName, const std::string& SourceDir, const std::string& DestDir,

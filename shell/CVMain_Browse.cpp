@@ -425,6 +425,7 @@ bool TCanvelloMain::RenameFileAction(const std::string& OldName, const std::stri
         return false;
     std::string dir = Dir;
     AddTrailingBackslash(dir);
+    FollowMovedFile(dir + OldName, dir + NewName);
     BroadcastToChildren(TFileActionRecord{faNameChanged, dir, OldName, NewName});
     return true;
 }
@@ -436,6 +437,7 @@ bool TCanvelloMain::DeleteFileAction(const std::string& FileName, const std::str
     // To the trash only; a file that cannot go there stays (the operation says so).
     if (!ShellDeleteFile(dir + FileName, true, Outcome))
         return false;
+    FileGone(dir + FileName);
     BroadcastToChildren(TFileActionRecord{faRemoved, dir, FileName, ""});
     return true;
 }

@@ -8,7 +8,9 @@
 #include "browser/RenameFileDlg.h"
 #include "browser/RenameFilesDlg.h"
 #include "controls/AdvSelectGrid.h"
+#include "controls/RFPicPopupMenu.h"
 #include "image/XBitmap.h"
+#include "picwin/CVPicChildWn.h"
 #include "platform/Registry.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
@@ -475,6 +477,93 @@ TEST_F(BrowserCommands, AnErrorEndsACopyRunAndSaysWhatWasDone)
     ASSERT_EQ(UI.Messages.size(), 2u);
     EXPECT_EQ(UI.Messages[0].Type, mtError);
     EXPECT_NE(UI.Messages[1].Text.find("Not copied: b.bmp, c.bmp."), std::string::npos) << UI.Messages[1].Text;
+}
+
+TEST_F(BrowserCommands, AnOpenPictureFollowsItsFileWhenRenamedOrMoved)
+{
+    // Each case renames or moves p.bmp, open and edited in a picture window, with the Browse
+    // menu's command; then Save.
+    const struct {
+        const char* Case;
+        const char* Command;
+        std::function<void()> Answer;
+        bool ToB; // the file went to folder B (else it was renamed to q.bmp in A)
+    } Cases[] = {
+        {"renamed", "ActBrwsrRenameImage", [this] { AnswerRenameWith("q.bmp"); }, false},
+        {"moved", "ActBrwsrMoveImage", [this] { UI.OpenResults = {{B}}; }, true},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Case);
+        for (const std::string& F : {A, B})
+            for (const auto& E : fs::directory_iterator(F))
+                fs::remove_all(E.path());
+        Picture(A + "p.bmp");
+        ASSERT_TRUE(Main->OpenPictureFile(A + "p.bmp"));
+        auto* Pic = dynamic_cast<TCVPicChildWin*>(Main->MdiArea()->activeSubWindow());
+        ASSERT_NE(Pic, nullptr);
+        const TColor Before = Pic->Picture().Canvas().Pixels(0, 0);
+        Pic->Negative();
+        ASSERT_TRUE(Pic->Modified());
+        const TColor Edited = Pic->Picture().Canvas().Pixels(0, 0);
+        ASSERT_NE(Edited, Before);
+        TCVBrowserChildWn* W = Browse(A);
+        ASSERT_NE(W, nullptr);
+        W->SelectAll();
+        C.Answer();
+        Run(C.Command);
+        const std::string Now = C.ToB ? B + "p.bmp" : A + "q.bmp";
+        ASSERT_TRUE(fs::exists(Now));
+        EXPECT_EQ(Pic->FileName(), Now);
+        EXPECT_EQ(Pic->windowTitle().toStdString(), std::string(C.ToB ? "p.bmp" : "q.bmp") + " [1:1]");
+        EXPECT_EQ(Main->RecentFilesPopupMenu()->GetFileName(0), Now);
+        EXPECT_EQ(Main->RecentFilesPopupMenu()->IndexOfFile(A + "p.bmp"), -1);
+        EXPECT_EQ(Main->FindPicChildByFileName(Now), Pic);
+
+        Main->MdiArea()->setActiveSubWindow(Pic);
+        Run("ActPicSave");
+        EXPECT_FALSE(Pic->Modified());
+        EXPECT_FALSE(fs::exists(A + "p.bmp")) << "the file was made again at its old place";
+        TXBitmap Saved;
+        Saved.LoadPictureFromFile(Now, false);
+        EXPECT_EQ(Saved.Canvas().Pixels(0, 0), Edited) << "the edited picture went elsewhere";
+        for (QMdiSubWindow* Sub : Main->MdiArea()->subWindowList())
+            delete Sub;
+    }
+}
+
+TEST_F(BrowserCommands, APictureWhoseFileWentOrWasReplacedKeepsItsPixelsAndAsksOnClose)
+{
+    Picture(A + "p.bmp", 16);
+    Picture(A + "q.bmp", 20);
+    ASSERT_TRUE(Main->OpenPictureFile(A + "q.bmp"));
+    auto* Replaced = dynamic_cast<TCVPicChildWin*>(Main->MdiArea()->activeSubWindow());
+    ASSERT_TRUE(Main->OpenPictureFile(A + "p.bmp"));
+    auto* Renamed = dynamic_cast<TCVPicChildWin*>(Main->MdiArea()->activeSubWindow());
+    ASSERT_TRUE(Replaced && Renamed && Replaced != Renamed);
+    // p.bmp is renamed onto q.bmp, answered Yes to the replace question.
+    UI.Answers = {mrYes};
+    ASSERT_TRUE(Main->RenameFileAction("p.bmp", "q.bmp", A));
+    EXPECT_EQ(Files(A), std::set<std::string>{"q.bmp"});
+    EXPECT_EQ(Renamed->FileName(), A + "q.bmp");
+    EXPECT_FALSE(Renamed->Modified());
+    EXPECT_TRUE(Replaced->Modified());
+    EXPECT_EQ(Replaced->Picture().Width(), 20);
+    EXPECT_EQ(Main->RecentFilesPopupMenu()->Count(), 1);
+
+    // The renamed picture goes to the trash: its window keeps the pixels and counts as modified, also
+    // after an undo of a change made while its file was there.
+    Renamed->Negative();
+    UI.Answers = {mrYes};
+    ASSERT_TRUE(Main->DeleteFileAction("q.bmp", A));
+    ASSERT_FALSE(fs::exists(A + "q.bmp"));
+    Renamed->Undo();
+    EXPECT_TRUE(Renamed->Modified());
+    EXPECT_EQ(Renamed->Picture().Width(), 16);
+    UI.Messages.clear();
+    UI.Answers = {mrCancel};
+    EXPECT_FALSE(Renamed->close());
+    ASSERT_EQ(UI.Messages.size(), 1u);
+    EXPECT_EQ(UI.Messages[0].Text, "Save changes to q.bmp ?");
 }
 
 TEST_F(BrowserCommands, OpenPictureOpensEverySelectedPicture)
