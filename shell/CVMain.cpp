@@ -401,6 +401,14 @@ QAction* TCanvelloMain::AddAction(const char* Name, const char* Caption, const c
         action->setShortcut(Shortcut);
     // Commands without a handler yet stay disabled.
     action->setEnabled(false);
+    // A command run with the mouse still held ends the stroke first (connected before the
+    // command's own handler), so that it never meets a shape's rubber-band outline in the pixels.
+    connect(action, &QAction::triggered, this, [this] {
+        GuardEvent(this, [&] {
+            if (TCVPicChildWin* pic = ActivePicChild())
+                pic->EndStroke();
+        });
+    });
     FActions[Name] = action;
     return action;
 }

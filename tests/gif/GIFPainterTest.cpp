@@ -93,6 +93,40 @@ TEST(GIFPainter, FramesEqualImageMagickCoalesce)
         }
 }
 
+// A frame delay of 1 or 2 hundredths is raised to the minimum of 3 before the painter waits, so a
+// pass of such frames takes at least the minimum for each wait (a lower bound only: a slow machine
+// makes the pass longer, never shorter).
+TEST(GIFPainter, TooShortDelaysAreRaisedToTheMinimum)
+{
+    for (const bool Threaded : {true, false})
+        for (const uint16_t Delay : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << "delay " << Delay << (Threaded ? " threaded" : " timer"));
+            TLoaded L("anim-none"); // one pass
+            TGIFImage& Image = L.Image();
+            const int N = Image.Images.Count();
+            ASSERT_GE(N, 3);
+            for (int i = 0; i < N; ++i) {
+                TGIFGraphicControlExtension* GCE = Image.Images.GetFrame(i)->GraphicControlExtension;
+                ASSERT_NE(GCE, nullptr);
+                GCE->SetDelay(Delay);
+            }
+            Image.AnimationSpeed = 100;
+            auto Dest = Destination(Image);
+            std::vector<int64_t> At;
+            QElapsedTimer Clock;
+            Image.OnFramePainted = [&](TGIFPainter*) { At.push_back(Clock.elapsed()); };
+            TGIFPainter* Ref = nullptr;
+            const uint16_t Options = DrawTransparent | DrawAnimated | (Threaded ? DrawInThread : 0);
+            Clock.start();
+            if (TGIFPainter* P = Image.Paint(Dest->Canvas(), Rect(0, 0, Image.Width(), Image.Height()), Options, &Ref))
+                P->Start();
+            ASSERT_TRUE(ProcessUntil([&] { return Ref == nullptr; }));
+            ASSERT_EQ(static_cast<int>(At.size()), N);
+            // Waits of 3 hundredths at 12 ms each between the first frame and the last.
+            EXPECT_GE(At.back() - At.front(), int64_t(N - 1) * 3 * 12 - 10);
+        }
+}
+
 // Passes as the loop extension says: none or 1 give one, 2 and 3 give as many, 0 repeats until stopped.
 TEST(GIFPainter, LoopCounts)
 {

@@ -623,6 +623,55 @@ TEST_F(MainWindow, PictureCommandsWorkOnTheActivePictureAndFollowTheChildKind)
     EXPECT_EQ(UI.Messages.back().Text, SCannotCopyToClipboard);
 }
 
+TEST_F(MainWindow, CommandsRunDuringAShapeDragEndTheStrokeFirst)
+{
+    // Ctrl+C, Ctrl+X, printing or an adjustment with the mouse still held: the shape's inverted
+    // outline must not reach the clipboard or the command's result.
+    struct TRecordingClipboard : ISelectionClipboard {
+        TBitmap Last;
+        void CopyBitmap(const TBitmap& Bitmap, TColor) override { Last.Assign(&Bitmap); }
+    } clipboard;
+    ISelectionClipboard* savedClipboard = SelectionClipboard();
+    SetSelectionClipboard(&clipboard);
+    const TShapeKind savedShape = ShapeSettings.Shape;
+    const TCVTool savedTool = CurrentTool;
+    for (const char* name : {"ActCopyPic", "ActCutPic", "ActNegativePic", "ActUndo"}) {
+        SCOPED_TRACE(name);
+        const std::string path = Picture(std::string(name) + ".bmp", 40, 30);
+        ASSERT_TRUE(Main->OpenPictureFile(path));
+        TCVPicChildWin* pic = Main->ActivePicChild();
+        ASSERT_NE(pic, nullptr);
+        TXBitmap before;
+        before.Assign(&pic->Picture());
+        CurrentTool = ctShapes;
+        ShapeSettings.Shape = skRectangle;
+        TPictureScrollBox& box = pic->PictureScrollBox();
+        box.OnMouseDown(&box, mbLeft, ssLeft, box.PictureToClientX(3), box.PictureToClientY(4));
+        box.OnMouseMove(&box, ssLeft, box.PictureToClientX(30), box.PictureToClientY(22));
+        ASSERT_NE(pic->MouseState, 0);
+        ASSERT_FALSE(clipboard_test::SamePixels(pic->Picture(), before)); // the outline is in the pixels while dragged
+        clipboard.Last.Assign(nullptr);
+        Main->Action(name)->trigger();
+        EXPECT_EQ(pic->MouseState, 0);
+        if (std::string(name) == "ActNegativePic") {
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x)
+                    ASSERT_EQ(pic->Picture().GetPixel(x, y), TColor(~before.GetPixel(x, y) & 0xFFFFFF)) << x << "," << y;
+        } else if (std::string(name) == "ActUndo") {
+            EXPECT_TRUE(clipboard_test::SamePixels(pic->Picture(), before));
+        } else {
+            EXPECT_TRUE(clipboard_test::SamePixels(clipboard.Last, before));
+        }
+        // The release that follows finds no stroke and draws nothing.
+        box.OnMouseUp(&box, mbLeft, 0, box.PictureToClientX(30), box.PictureToClientY(22));
+        pic->SetModified(false);
+        Main->Action("ActCloseChild")->trigger();
+    }
+    SetSelectionClipboard(savedClipboard);
+    ShapeSettings.Shape = savedShape;
+    CurrentTool = savedTool;
+}
+
 // ---- Picture commands through their dialogs -------------------------------------------------------------
 
 TEST_F(MainWindow, DialogCommandsApplyOnOKAndLeaveThePictureOnCancel)

@@ -581,6 +581,51 @@ TEST_F(ClipboardViewer, DamagedClipboardLeavesTheEmptyStateReadyForTheNextChange
     EventExceptionHandler = saved;
 }
 
+TEST_F(ClipboardViewer, AnItemTaggedBlackShowsItsBlackSeeThrough)
+{
+    // Black is tag 0, a colour like any other: the item's black pixels show the background, whether
+    // the picture came while the viewer was shown or was read when its tab was selected.
+    for (bool shownFirst : {true, false}) {
+        SCOPED_TRACE(shownFirst ? "copied while shown" : "read when selected");
+        Form.reset();
+        Clipboard->Clear();
+        Form = std::make_unique<TCbViewerForm>(Site.get(), "", MainForm.get(), Clipboard.get());
+        if (shownFirst) {
+            Form->show();
+            Settle();
+        }
+        auto picture = Picture(40, 30, clRed);
+        picture->Canvas().Brush.Color = clBlack;
+        picture->Canvas().FillRect(Rect(10, 8, 30, 22));
+        ++clipboard_test::TFixedTick::Now;
+        Clipboard->CopyBitmap(picture.get(), clBlack);
+        if (!shownFirst) {
+            Form->show();
+            Settle();
+        }
+        const TCbTabData* d = Form->GetTabData(0);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->Tag, clBlack);
+        EXPECT_TRUE(d->Bitmap->Transparent());
+        EXPECT_EQ(d->Bitmap->TransparentColor(), clBlack);
+        auto* image = Form->findChild<QWidget*>("CbItemImage");
+        ASSERT_NE(image, nullptr);
+        Form->resize(400, 300);
+        Settle();
+        const QImage shown = image->grab().toImage();
+        const QPoint at((image->width() - 40) / 2, (image->height() - 30) / 2);
+        EXPECT_EQ(shown.pixelColor(at + QPoint(2, 2)), QColor(Qt::red));
+        EXPECT_NE(shown.pixelColor(at + QPoint(20, 15)), QColor(Qt::black));
+        EXPECT_EQ(shown.pixelColor(at + QPoint(20, 15)), shown.pixelColor(at + QPoint(-3, 15))) << "the background";
+    }
+    // And an item added to the list with its picture at hand.
+    TCbTabDataList list;
+    auto black = Picture(4, 3, clBlack);
+    list.Add(7, black.get(), clBlack);
+    EXPECT_TRUE(list.Get(0).Bitmap->Transparent());
+    EXPECT_EQ(list.Get(0).Bitmap->TransparentColor(), clBlack);
+}
+
 TEST_F(ClipboardViewer, PicturesAreReadWhenNeededAndStayWithTheirItems)
 {
     auto red = Picture(30, 20, clRed), green = Picture(25, 15, clLime), blue = Picture(40, 10, clBlue);
