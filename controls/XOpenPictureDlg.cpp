@@ -1,6 +1,7 @@
 // The picture open and save dialogs with their picture panel, and the silent paint panel.
 #include "controls/XOpenPictureDlg.h"
 
+#include "gif/GIFImage.h"
 #include "globals/UIServicesIntf.h"
 #include "image/BitmapUtils.h"
 #include "image/ScaledPicture.h"
@@ -16,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QToolButton>
 
@@ -55,6 +57,16 @@ QImage OwnImage(TBitmap& Bitmap)
     return Bitmap.AsQImage().copy();
 }
 
+// Loads the GIF in Stream into Picture (its first frame, as everywhere) and answers the whole image
+// when it is an animation (two frames or more), nullptr for a still one.
+std::shared_ptr<TGIFImage> LoadGIFAnimation(TStream& Stream, TXBitmap& Picture)
+{
+    std::unique_ptr<TGIFImage> GIF = Picture.LoadGIFImageFromStream(Stream);
+    if (GIF->Images.Count() < 2)
+        return nullptr;
+    return std::shared_ptr<TGIFImage>(std::move(GIF));
+}
+
 } // namespace
 
 TFilePreview LoadPicturePreview(const std::string& FileName, int MaxW, int MaxH, bool Resample) noexcept
@@ -65,9 +77,15 @@ TFilePreview LoadPicturePreview(const std::string& FileName, int MaxW, int MaxH,
         TFileStream Stream(FileName, fmOpenRead | fmShareDenyWrite);
         TScaledPicture Picture;
         int W = 0, H = 0;
-        Picture.LoadScaled(Stream, [MaxW, MaxH](int PW, int PH, int& ShownW, int& ShownH) {
-            FitPreviewSize(PW, PH, MaxW, MaxH, ShownW, ShownH);
-        }, W, H);
+        if (!Resample && TXBitmap::IsGIFStream(Stream)) {
+            Result.Animation = LoadGIFAnimation(Stream, Picture);
+            W = Picture.Width();
+            H = Picture.Height();
+        } else {
+            Picture.LoadScaled(Stream, [MaxW, MaxH](int PW, int PH, int& ShownW, int& ShownH) {
+                FitPreviewSize(PW, PH, MaxW, MaxH, ShownW, ShownH);
+            }, W, H);
+        }
         if (Picture.Empty())
             return Result;
         int NewW = 0, NewH = 0;
@@ -96,15 +114,22 @@ TFilePreview LoadPicturePreview(const std::string& FileName, int MaxW, int MaxH,
 
 namespace {
 
-// Image drawn centred in Area, shrunk to fit it with its proportions kept (never enlarged).
+// Where a W x H picture shows in Area: centred, shrunk to fit it with its proportions kept (never
+// enlarged).
+QRect FittedRect(const QRect& Area, int PictureW, int PictureH)
+{
+    int W = 0, H = 0;
+    FitPreviewSize(PictureW, PictureH, Area.width(), Area.height(), W, H);
+    return {Area.left() + (Area.width() - W) / 2, Area.top() + (Area.height() - H) / 2, W, H};
+}
+
+// Image drawn fitted into Area.
 void DrawFitted(QPainter& Canvas, const QRect& Area, const QImage& Image)
 {
     if (Image.isNull() || Area.isEmpty())
         return;
-    int W = 0, H = 0;
-    FitPreviewSize(Image.width(), Image.height(), Area.width(), Area.height(), W, H);
-    const QRect Target(Area.left() + (Area.width() - W) / 2, Area.top() + (Area.height() - H) / 2, W, H);
-    if (W == Image.width() && H == Image.height()) {
+    const QRect Target = FittedRect(Area, Image.width(), Image.height());
+    if (Target.size() == Image.size()) {
         Canvas.drawImage(Target.topLeft(), Image);
     } else {
         Canvas.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -167,6 +192,55 @@ const char* const kOpenFilters[] = {"All (*.bmp *.jpg *.jpeg *.gif)", "Bitmaps (
                                     "JPEG Image File (*.jpeg)", "GIF Image (*.gif)"};
 
 } // namespace
+
+// ---- Animations in a panel -------------------------------------------------------------------------------
+
+// An animated GIF played in a panel through the image's own drawing: the first drawing starts the
+// image's painter thread, which draws every frame into the image's cached picture when its delay
+// has passed and has the panel repaint; it only waits in between. The painter ends with this object.
+class TPreviewAnimation {
+public:
+    TPreviewAnimation(std::shared_ptr<TGIFImage> Image, QWidget* Panel) : FImage(std::move(Image))
+    {
+        // A rendering made while loading would be shown as it stands instead of being played.
+        FImage->FreeBitmap();
+        FImage->OnChange = [Panel = QPointer<QWidget>(Panel)](const void*) {
+            if (Panel)
+                Panel->update();
+        };
+    }
+    ~TPreviewAnimation()
+    {
+        FImage->OnChange = nullptr;
+        try {
+            FImage->StopDraw();
+        } catch (...) {
+        }
+    }
+    TPreviewAnimation(const TPreviewAnimation&) = delete;
+    TPreviewAnimation& operator=(const TPreviewAnimation&) = delete;
+
+    // The frame on show, fitted into Area over the colour Back (what transparent parts show).
+    void Paint(QPainter& Canvas, const QRect& Area, TColor Back)
+    {
+        const QRect Target = FittedRect(Area, FImage->Width(), FImage->Height());
+        if (Area.isEmpty() || Target.isEmpty())
+            return;
+        if (FSurface.Width() != Target.width() || FSurface.Height() != Target.height())
+            FSurface.SetSize(Target.width(), Target.height());
+        const TRect R = Rect(0, 0, Target.width(), Target.height());
+        FSurface.Canvas().Brush.Color = Back;
+        FSurface.Canvas().Brush.Style = bsSolid;
+        FSurface.Canvas().FillRect(R);
+        FImage->Draw(FSurface.Canvas(), R);
+        Canvas.drawImage(Target.topLeft(), FSurface.AsQImage());
+    }
+
+private:
+    std::shared_ptr<TGIFImage> FImage;
+    // The destination of the image's drawing, the size shown.
+    TBitmap FSurface{1, 1, pf24bit};
+};
 
 // ---- Silent paint panel -----------------------------------------------------------------------------
 
@@ -275,6 +349,7 @@ TXCustomOpenPictureDialog::TXCustomOpenPictureDialog(QWidget* Parent) : QFileDia
 
 TXCustomOpenPictureDialog::~TXCustomOpenPictureDialog()
 {
+    StopAnimation();
     // The decoding reads nothing of the dialog, but its result is delivered to it: wait for it.
     FPending.disconnect();
     FPending.waitForFinished();
@@ -335,8 +410,14 @@ QSize TXCustomOpenPictureDialog::PreviewArea() const
     return {Inner.Width(), Inner.Height()};
 }
 
+void TXCustomOpenPictureDialog::StopAnimation()
+{
+    FAnimation.reset();
+}
+
 void TXCustomOpenPictureDialog::ClearPreview()
 {
+    StopAnimation();
     FPendingName.clear();
     FLastPreviewed.clear();
     FLastGood.clear();
@@ -347,6 +428,7 @@ void TXCustomOpenPictureDialog::ClearPreview()
 
 void TXCustomOpenPictureDialog::ShowInvalid()
 {
+    StopAnimation();
     FPictureLabel->setText("Picture:");
     FPreviewButton->setEnabled(false);
     FPreview = QImage();
@@ -359,6 +441,8 @@ void TXCustomOpenPictureDialog::PreviewFile(const std::string& FullName)
     if (FullName == FLastPreviewed)
         return;
     FLastPreviewed = FullName;
+    // The animation of the former selection ends now; its first frame shows until the new one is ready.
+    StopAnimation();
     // Only a regular file can be a picture: a folder, a FIFO or a device is not opened at all.
     struct stat St;
     if (FullName.empty() || ::stat(FullName.c_str(), &St) != 0 || !S_ISREG(St.st_mode)) {
@@ -390,13 +474,17 @@ void TXCustomOpenPictureDialog::PreviewReady()
     const QFuture<TFilePreview> Future = FPending.future();
     if (Future.isCanceled() || Future.resultCount() == 0)
         return;
-    const TFilePreview Preview = Future.result();
+    // The future keeps its copy until the next selection; only the preview below plays it.
+    TFilePreview Preview = Future.result();
     FPendingName.clear();
     if (!Preview.Valid) {
         ShowInvalid();
         return;
     }
     FPreview = Preview.Image;
+    StopAnimation();
+    if (Preview.Animation)
+        FAnimation = std::make_unique<TPreviewAnimation>(std::move(Preview.Animation), FPaintPanel);
     FLastGood = FLastPreviewed;
     FPictureLabel->setText(QString::fromStdString(Format(" (%d x %d)", Preview.Width, Preview.Height)));
     FPreviewButton->setEnabled(true);
@@ -406,7 +494,10 @@ void TXCustomOpenPictureDialog::PreviewReady()
 
 void TXCustomOpenPictureDialog::PaintPreview(QPainter& Canvas, const QRect& Area)
 {
-    DrawFitted(Canvas, Area, FPreview);
+    if (FAnimation)
+        FAnimation->Paint(Canvas, Area, FPaintPanel->Color());
+    else
+        DrawFitted(Canvas, Area, FPreview);
 }
 
 void TXCustomOpenPictureDialog::ShowFullSizePreview()
@@ -415,13 +506,20 @@ void TXCustomOpenPictureDialog::ShowFullSizePreview()
     if (FPreview.isNull() || FLastGood.empty())
         return;
     QImage Picture;
+    std::shared_ptr<TGIFImage> Animation;
     try {
         TXBitmap Bitmap;
-        Bitmap.LoadPictureFromFile(FLastGood, false);
+        TFileStream Stream(FLastGood, fmOpenRead | fmShareDenyWrite);
+        if (TXBitmap::IsGIFStream(Stream))
+            Animation = LoadGIFAnimation(Stream, Bitmap);
+        else
+            Bitmap.LoadPictureFromStream(Stream, false);
         Picture = OwnImage(Bitmap);
     } catch (...) {
         return;
     }
+    // Declared before the form, so that it goes after it: the painter ends when the form has closed.
+    std::unique_ptr<TPreviewAnimation> Playing;
     QDialog Form(this);
     Form.setObjectName("PreviewForm");
     Form.setWindowTitle(QString::fromStdString(Format("Preview: %s", ExtractFileName(FLastGood))));
@@ -431,9 +529,16 @@ void TXCustomOpenPictureDialog::ShowFullSizePreview()
     Panel->SetBevelOuter(bvLowered); // the panel's single-line border
     Panel->SetBorderWidth(5);
     Panel->SetColor(clWindow);
-    Panel->OnPaintContents = [Picture](QWidget*, QPainter& Canvas, const QRect& Area) {
-        DrawFitted(Canvas, Area, Picture);
-    };
+    if (Animation) {
+        Playing = std::make_unique<TPreviewAnimation>(std::move(Animation), Panel);
+        Panel->OnPaintContents = [Animation = Playing.get(), Panel](QWidget*, QPainter& Canvas, const QRect& Area) {
+            Animation->Paint(Canvas, Area, Panel->Color());
+        };
+    } else {
+        Panel->OnPaintContents = [Picture](QWidget*, QPainter& Canvas, const QRect& Area) {
+            DrawFitted(Canvas, Area, Picture);
+        };
+    }
     auto* Fill = new QVBoxLayout(&Form);
     Fill->setContentsMargins(0, 0, 0, 0);
     Fill->addWidget(Panel);
@@ -466,6 +571,7 @@ void TXCustomOpenPictureDialog::showEvent(QShowEvent* Event)
 
 void TXCustomOpenPictureDialog::done(int Result)
 {
+    StopAnimation();
     QFileDialog::done(Result);
     QToolTip::hideText();
 }

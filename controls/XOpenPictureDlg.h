@@ -10,11 +10,14 @@
 #include <QImage>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QLabel;
 class QToolButton;
+class TGIFImage;
+class TPreviewAnimation;
 
 // ---- Preview pictures, free of widgets ---------------------------------------------------------------
 
@@ -28,13 +31,16 @@ struct TFilePreview {
     bool Valid = false;  // a regular file that loaded as a picture
     int Width = 0;       // the picture's own size, before shrinking
     int Height = 0;
-    QImage Image;        // the picture fitted to the area (FitPreviewSize)
+    QImage Image;        // the picture fitted to the area (FitPreviewSize); a GIF's first frame
+    // A GIF of two frames or more, whole, to be played in the area (never with Resample).
+    std::shared_ptr<TGIFImage> Animation;
 };
 
 // Loads FileName by its content (BMP, JPEG, GIF) for a MaxW x MaxH preview area: only a regular file
 // is opened; a JPEG is decoded at the smallest library scale that still holds twice the shown size.
-// Resample shrinks by area averaging, otherwise by dropping pixels. Never raises: anything that is no
-// readable picture gives an invalid preview. Safe on any thread.
+// Resample shrinks by area averaging, otherwise by dropping pixels; without Resample an animated GIF
+// comes whole as well. Never raises: anything that is no readable picture gives an invalid preview.
+// Safe on any thread.
 TFilePreview LoadPicturePreview(const std::string& FileName, int MaxW, int MaxH, bool Resample) noexcept;
 
 // ---- The preview area ------------------------------------------------------------------------------------
@@ -96,10 +102,13 @@ public:
     // The file of the last picture that previewed well (empty when none did since the dialog showed).
     const std::string& LastGoodPreview() const { return FLastGood; }
     const QImage& PreviewImage() const { return FPreview; }
+    // The picture previewed is an animated GIF playing in the preview area. It stops when the
+    // selection changes, when the dialog ends or shows again.
+    bool PreviewAnimated() const { return FAnimation != nullptr; }
     // The number of previews decoded so far.
     int PreviewLoads() const { return FPreviewLoads; }
     // The full-size preview window of the last picture that previewed well (modal, through the
-    // installed user-interface services).
+    // installed user-interface services); an animated GIF plays in it until it closes.
     void ShowFullSizePreview();
 
     // The parts of the picture panel.
@@ -124,6 +133,7 @@ protected:
 private:
     void ClearPreview();
     void ShowInvalid();
+    void StopAnimation();
     void PreviewReady();
     void PaintPreview(QPainter& Canvas, const QRect& Area);
     void BrowseClick();
@@ -137,6 +147,7 @@ private:
     QToolButton* FOptionsButton;
     TXSilentPaintPanel* FPaintPanel;
     QImage FPreview;
+    std::unique_ptr<TPreviewAnimation> FAnimation;
     std::string FLastPreviewed;
     std::string FLastGood;
     TPictureDialogExtraButtons FExtraButtons = ebPreview | ebBrowse;

@@ -9,7 +9,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+
+#include <pthread.h>
 
 namespace {
 
@@ -54,10 +57,13 @@ struct TGIFPainter::TShared {
 
 namespace {
 
+std::atomic<int> ThreadsRunning{0};
+
 // The thread of a threaded painter: asks for the steps of the play loop and waits between them.
 // It touches nothing but the shared state; queued calls to the link carry no data.
 void RunPainterThread(std::shared_ptr<TGIFPainter::TShared> S)
 {
+    pthread_setname_np(pthread_self(), "gif-painter");
     // Runs a step on the GUI thread and waits for it, or returns at once when stopped.
     const auto Synchronize = [&S]() -> int {
         std::unique_lock<std::mutex> L(S->M);
@@ -92,6 +98,7 @@ void RunPainterThread(std::shared_ptr<TGIFPainter::TShared> S)
     bool Abandoned;
     {
         std::lock_guard<std::mutex> L(S->M);
+        --ThreadsRunning;
         S->Ended = true;
         Abandoned = S->Abandoned;
     }
@@ -103,6 +110,11 @@ void RunPainterThread(std::shared_ptr<TGIFPainter::TShared> S)
 }
 
 } // namespace
+
+int GIFPainterThreadsRunning()
+{
+    return ThreadsRunning.load();
+}
 
 // ---- Link -----------------------------------------------------------------------------------------
 
@@ -189,7 +201,13 @@ void TGIFPainter::Start()
     if (!Threaded() || FThreadStarted || Terminated())
         return;
     FThreadStarted = true;
-    FThread = std::thread(RunPainterThread, FShared);
+    ++ThreadsRunning; // counted from here, so that a thread just made is never missed
+    try {
+        FThread = std::thread(RunPainterThread, FShared);
+    } catch (...) {
+        --ThreadsRunning;
+        throw;
+    }
 }
 
 void TGIFPainter::Stop()

@@ -22,6 +22,9 @@
 class QTimer;
 class TGIFPainter;
 
+// The painter threads (of any image) that have not ended yet. Each runs under the name "gif-painter".
+int GIFPainterThreadsRunning();
+
 // Severity with which a painter reports the error that ended it to the image's Warning.
 constexpr TGIFSeverity gsPainterError = 2;
 

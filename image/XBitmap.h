@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+class TGIFImage;
+
 CANVELLO_EXCEPTION(EXBitmapError, Exception)
 
 // The pixel bytes of white.
@@ -41,11 +43,15 @@ public:
     // Takes Source's size and pixels, drawn as they are (transparency off); keeps this pixel format.
     void AssignBitmap(TBitmap& Source);
 
+    // Content test; reads from the stream's position and moves back to it.
+    static bool IsGIFStream(TStream& Stream);
+    // Loads a GIF from the stream's position as LoadPictureFromStream does (the first frame is the
+    // picture) and hands out the whole image as well, for whoever plays its animation.
+    std::unique_ptr<TGIFImage> LoadGIFImageFromStream(TStream& Stream);
+
 protected:
-    // Content tests; each reads from the stream's position and moves back to it.
     static bool IsBMPStream(TStream& Stream);
     static bool IsJPEGStream(TStream& Stream);
-    static bool IsGIFStream(TStream& Stream);
 
     void LoadJPEGFromStream(TStream& Stream);
     void SaveJPEGToFile(const std::string& FileName);

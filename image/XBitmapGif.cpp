@@ -18,7 +18,14 @@ static TGIFSubImage* FirstPictureFrame(const TGIFImage& GIF)
 
 void TXBitmap::LoadGIFFromStream(TStream& Stream)
 {
-    TGIFImage GIF;
+    LoadGIFImageFromStream(Stream);
+}
+
+std::unique_ptr<TGIFImage> TXBitmap::LoadGIFImageFromStream(TStream& Stream)
+{
+    GifLoadOptions.reset();
+    auto Image = std::make_unique<TGIFImage>();
+    TGIFImage& GIF = *Image;
     GIF.LoadFromStream(Stream);
 
     std::unique_ptr<TGifLoadOptions> Options;
@@ -34,6 +41,7 @@ void TXBitmap::LoadGIFFromStream(TStream& Stream)
     }
     Assign(GIF.GetBitmap());
     GifLoadOptions = std::move(Options);
+    return Image;
 }
 
 void TXBitmap::SaveGIFToFile(const std::string& FileName)

@@ -1,16 +1,20 @@
-// The picture open and save dialogs (preview of BMP, JPEG and GIF files, what is no picture, the
-// full-size preview, the extra buttons, browsing, the save dialog's extensions and its replace
-// question), the silent paint panel and the add-text dialog with its recent texts.
+// The picture open and save dialogs (preview of BMP, JPEG and GIF files, animated GIFs playing in both
+// previews, what is no picture, the full-size preview, the extra buttons, browsing, the save dialog's
+// extensions and its replace question), the silent paint panel and the add-text dialog with its
+// recent texts.
 #include "controls/AddTextDlg.h"
 #include "controls/XOpenPictureDlg.h"
 
+#include "gif/GIFPainter.h"
 #include "globals/UIServicesIntf.h"
 #include "image/XBitmap.h"
 #include "support/Fixtures.h"
+#include "support/Settle.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFontComboBox>
@@ -22,6 +26,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -33,6 +38,8 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <memory>
 
 namespace {
 
@@ -403,6 +410,187 @@ TEST_F(PictureDialogs, BrowseEndsTheDialogAndKeepsALongFolder)
     EXPECT_EQ(D.CurrentFolder(), Deep.toStdString());
     D.show();
     EXPECT_FALSE(D.BrowseClicked());
+}
+
+// ---- Animated GIFs in the previews ------------------------------------------------------------------
+
+namespace {
+
+// 24 x 16, four frames of 120 ms, repeating without end; every frame covers the whole screen.
+const std::string kAnimation = "gif/fixtures/anim-undefined.gif";
+constexpr int kAnimW = 24, kAnimH = 16;
+
+// The pictures a player shows, frame by frame (made by ImageMagick).
+std::vector<QImage> AnimationFrames()
+{
+    std::vector<QImage> Frames;
+    for (int I = 0; I < 4; ++I) {
+        std::ifstream In(FixturePath("gif/fixtures/anim-undefined.c" + std::to_string(I) + ".rgb"), std::ios::binary);
+        const std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(Bytes.size(), size_t(kAnimW * kAnimH * 3));
+        const QImage Frame(reinterpret_cast<const uchar*>(Bytes.data()), kAnimW, kAnimH, kAnimW * 3, QImage::Format_RGB888);
+        Frames.push_back(Frame.convertToFormat(QImage::Format_RGB32));
+    }
+    return Frames;
+}
+
+// What the panel shows where a picture of the animation's size stands, centred inside its bevels.
+QImage ShownPicture(TXSilentPaintPanel& Panel)
+{
+    const QImage All = Panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const TRect Inner = Panel.AdjustClientRect(Rect(0, 0, Panel.width(), Panel.height()));
+    return All.copy(Inner.Left + (Inner.Width() - kAnimW) / 2, Inner.Top + (Inner.Height() - kAnimH) / 2, kAnimW, kAnimH);
+}
+
+// Runs the event loop until the panel has shown Wanted different pictures (or a generous time-out
+// passed); answers them in the order they first showed, as indices into Frames (-1: no frame).
+std::vector<int> FramesShown(TXSilentPaintPanel& Panel, size_t Wanted)
+{
+    static const std::vector<QImage> Frames = AnimationFrames();
+    std::vector<int> Seen;
+    static_cast<void>(QTest::qWaitFor([&] {
+        const auto It = std::find(Frames.begin(), Frames.end(), ShownPicture(Panel));
+        const int Index = It == Frames.end() ? -1 : static_cast<int>(It - Frames.begin());
+        if (std::find(Seen.begin(), Seen.end(), Index) == Seen.end())
+            Seen.push_back(Index);
+        return Seen.size() >= Wanted;
+    }, 10000));
+    return Seen;
+}
+
+// The painter threads have all ended. A stopped thread ends at once; a loaded machine may take a
+// moment to run it to its end, while one that was never stopped plays on.
+bool NoPainterLeft()
+{
+    return QTest::qWaitFor([] { return GIFPainterThreadsRunning() == 0; }, 2000);
+}
+
+} // namespace
+
+TEST_F(PictureDialogs, OnlyAQuickPreviewOfAGifOfSeveralFramesComesAsAnAnimation)
+{
+    const std::string Still = Picture("still.gif", 30, 20, clRed);
+    const struct {
+        std::string File;
+        bool Resample, Animated;
+    } cases[] = {
+        {FixturePath(kAnimation), false, true},
+        {FixturePath(kAnimation), true, false}, // the resampled preview is a still picture
+        {Still, false, false},                  // one frame
+        {Picture("still.bmp", 30, 20, clRed), false, false},
+    };
+    for (const auto& c : cases) {
+        const TFilePreview P = LoadPicturePreview(c.File, 150, 140, c.Resample);
+        ASSERT_TRUE(P.Valid) << c.File;
+        EXPECT_EQ(P.Animation != nullptr, c.Animated) << c.File << " resample " << c.Resample;
+        EXPECT_FALSE(P.Image.isNull()) << c.File;
+    }
+    // The still picture of an animation is its first frame, the size its logical screen.
+    const TFilePreview P = LoadPicturePreview(FixturePath(kAnimation), 150, 140, false);
+    EXPECT_EQ(P.Width, kAnimW);
+    EXPECT_EQ(P.Height, kAnimH);
+    EXPECT_EQ(P.Image.convertToFormat(QImage::Format_RGB32), AnimationFrames()[0]);
+}
+
+TEST_F(PictureDialogs, AnimatedGifPlaysInThePreviewUntilTheSelectionChangesOrTheDialogEnds)
+{
+    const std::string Animation = FixturePath(kAnimation);
+    const std::string Bmp = Picture("still.bmp", 30, 20, clRed);
+    const std::string Gif = Picture("still.gif", 30, 20, clBlue);
+    const struct {
+        const char* Way;
+        std::function<void(std::unique_ptr<TXOpenPictureDialog>&)> Stop;
+    } cases[] = {
+        {"another picture", [&](auto& D) { D->PreviewFile(Bmp); }},
+        {"a still GIF", [&](auto& D) { D->PreviewFile(Gif); }},
+        {"a folder", [&](auto& D) { D->PreviewFile(Dir.path().toStdString()); }},
+        {"a missing file", [&](auto& D) { D->PreviewFile(Path("gone.gif")); }},
+        {"Cancel", [](auto& D) { D->reject(); }},
+        {"Open", [&](auto& D) {
+             // The name typed, then the Open button.
+             auto* Name = D->template findChild<QLineEdit*>("fileNameEdit");
+             auto* Buttons = D->template findChild<QDialogButtonBox*>();
+             ASSERT_TRUE(Name && Buttons);
+             QTest::keyClicks(Name, QString::fromStdString(Animation));
+             Buttons->button(QDialogButtonBox::Open)->click();
+             EXPECT_EQ(D->result(), QDialog::Accepted);
+         }},
+        {"showing again", [](auto& D) {
+             D->hide();
+             D->show();
+         }},
+        {"the dialog going", [](auto& D) { D.reset(); }},
+    };
+    ASSERT_EQ(GIFPainterThreadsRunning(), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Way);
+        auto D = std::make_unique<TXOpenPictureDialog>();
+        D->show();
+        D->PreviewFile(Animation);
+        D->WaitForPreview();
+        ASSERT_TRUE(D->PreviewAnimated());
+        EXPECT_EQ(Label(*D), " (24 x 16)");
+        EXPECT_TRUE(D->PreviewButton()->isEnabled());
+        // Every frame shows in turn, each exactly as a player shows it, on one painter thread.
+        EXPECT_EQ(FramesShown(*D->PaintPanel(), 4), (std::vector<int>{0, 1, 2, 3}));
+        EXPECT_EQ(GIFPainterThreadsRunning(), 1);
+        c.Stop(D);
+        EXPECT_TRUE(NoPainterLeft());
+        if (!D)
+            continue;
+        EXPECT_FALSE(D->PreviewAnimated());
+        D->WaitForPreview();
+        Settle();
+        EXPECT_TRUE(NoPainterLeft());
+        EXPECT_FALSE(D->PreviewAnimated());
+        if (D->isVisible() && D->LastGoodPreview() != Animation) {
+            // Coming back to the animation plays it again from its first frame.
+            D->PreviewFile(Animation);
+            D->WaitForPreview();
+            EXPECT_EQ(FramesShown(*D->PaintPanel(), 2), (std::vector<int>{0, 1}));
+            D->reject();
+            EXPECT_TRUE(NoPainterLeft());
+        }
+    }
+    EXPECT_TRUE(UI.Messages.empty());
+}
+
+TEST_F(PictureDialogs, FullSizePreviewPlaysAnAnimationUntilItCloses)
+{
+    TXOpenPictureDialog D;
+    D.show();
+    std::vector<int> Shown;
+    int ThreadsWhileOpen = 0;
+    std::string Title;
+    UI.OnDialog = [&](QDialog& Form) {
+        Title = Form.windowTitle().toStdString();
+        Form.show();
+        auto* Panel = Form.findChild<TXSilentPaintPanel*>("Panel");
+        EXPECT_NE(Panel, nullptr);
+        if (Panel)
+            Shown = FramesShown(*Panel, 3);
+        ThreadsWhileOpen = GIFPainterThreadsRunning();
+        Form.hide();
+        return false;
+    };
+    // Also when the small preview is resampled (a still picture): the full-size one loads the file.
+    for (const bool Resample : {false, true}) {
+        SCOPED_TRACE(Resample ? "resampled" : "quick");
+        D.SetResampleSmlPreview(Resample);
+        D.PreviewFile(Dir.path().toStdString());
+        D.PreviewFile(FixturePath(kAnimation));
+        D.WaitForPreview();
+        EXPECT_EQ(D.PreviewAnimated(), !Resample);
+        Shown.clear();
+        D.PreviewButton()->click();
+        EXPECT_EQ(Title, "Preview: anim-undefined.gif");
+        EXPECT_EQ(Shown, (std::vector<int>{0, 1, 2}));
+        // Its own painter beside the small preview's; it ends when the preview closes.
+        EXPECT_EQ(ThreadsWhileOpen, Resample ? 1 : 2);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return GIFPainterThreadsRunning() == (Resample ? 0 : 1); }, 2000));
+    }
+    D.reject();
+    EXPECT_TRUE(NoPainterLeft());
 }
 
 TEST_F(PictureDialogs, SaveDialogTypeGivesTheExtensionOfANameWithoutOne)
