@@ -1,13 +1,38 @@
 #include "image/PictureTiles.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 TPictureTiles::TPictureTiles(const TBitmap& Picture)
     : FWidth(std::max(Picture.Width(), 0)), FHeight(std::max(Picture.Height(), 0)),
       FColumns((FWidth + kTileSize - 1) / kTileSize), FRows((FHeight + kTileSize - 1) / kTileSize),
       FKept(size_t(FColumns) * size_t(FRows), 0)
 {
+}
+
+void TPictureTiles::TFreeBlock::operator()(uint8_t* P) const { std::free(P); }
+
+uint8_t* TPictureTiles::Allocate(size_t Bytes)
+{
+    if (FBlocks.empty() || FBlockSize - FBlockUsed < Bytes) {
+        const size_t size = FBlocks.empty() ? kFirstBlock : std::min(2 * FBlockSize, kMaxBlock);
+        constexpr size_t hugePage = size_t(2) << 20;
+        void* block = size >= kMaxBlock ? std::aligned_alloc(hugePage, size) : std::malloc(size);
+        if (!block)
+            throw std::bad_alloc();
+        if (size >= kMaxBlock)
+            madvise(block, size, MADV_HUGEPAGE);
+        FBlocks.emplace_back(static_cast<uint8_t*>(block));
+        FBlockSize = size;
+        FBlockUsed = 0;
+    }
+    uint8_t* result = FBlocks.back().get() + FBlockUsed;
+    FBlockUsed += Bytes;
+    return result;
 }
 
 void TPictureTiles::Save(const TBitmap& Picture, const TRect& R)
@@ -27,12 +52,12 @@ void TPictureTiles::Save(const TBitmap& Picture, const TRect& R)
             tile.Width = std::min(kTileSize, FWidth - tile.Left);
             tile.Height = std::min(kTileSize, FHeight - tile.Top);
             const size_t rowBytes = size_t(tile.Width) * 3;
-            tile.Pixels = std::make_unique_for_overwrite<uint8_t[]>(rowBytes * size_t(tile.Height));
+            tile.Pixels = Allocate(rowBytes * size_t(tile.Height));
             for (int y = 0; y < tile.Height; ++y)
-                std::memcpy(tile.Pixels.get() + rowBytes * size_t(y), Picture.ScanLine(tile.Top + y) + size_t(tile.Left) * 3,
+                std::memcpy(tile.Pixels + rowBytes * size_t(y), Picture.ScanLine(tile.Top + y) + size_t(tile.Left) * 3,
                             rowBytes);
-            FTiles.push_back(std::move(tile));
-            FHeldBytes += rowBytes * size_t(FTiles.back().Height);
+            FTiles.push_back(tile);
+            FHeldBytes += rowBytes * size_t(tile.Height);
             kept = 1;
         }
 }
@@ -46,7 +71,7 @@ void TPictureTiles::Restore(TBitmap& Picture) const
     for (const TTile& tile : FTiles) {
         const size_t rowBytes = size_t(tile.Width) * 3;
         for (int y = 0; y < tile.Height; ++y)
-            std::memcpy(Picture.ScanLine(tile.Top + y) + size_t(tile.Left) * 3, tile.Pixels.get() + rowBytes * size_t(y),
+            std::memcpy(Picture.ScanLine(tile.Top + y) + size_t(tile.Left) * 3, tile.Pixels + rowBytes * size_t(y),
                         rowBytes);
     }
 }

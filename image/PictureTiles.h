@@ -37,11 +37,21 @@ public:
 private:
     struct TTile {
         int Left, Top, Width, Height;
-        std::unique_ptr<uint8_t[]> Pixels; // Height rows of Width pixels, no padding
+        uint8_t* Pixels; // Height rows of Width pixels, no padding, in one of the blocks
     };
+    // Room for Bytes more in the last block, or a new block twice the last one's size (at most
+    // kMaxBlock): a few large allocations instead of one per tile. The largest blocks ask for huge
+    // pages, so that a fill over millions of pixels takes a few page faults instead of thousands.
+    uint8_t* Allocate(size_t Bytes);
+    struct TFreeBlock {
+        void operator()(uint8_t* P) const;
+    };
+    static constexpr size_t kFirstBlock = size_t(8) * kTileSize * kTileSize * 3, kMaxBlock = size_t(4) << 20;
     int FWidth, FHeight;
     int FColumns, FRows;
     std::vector<uint8_t> FKept; // one flag per tile, row by row
     std::vector<TTile> FTiles;
+    std::vector<std::unique_ptr<uint8_t, TFreeBlock>> FBlocks;
+    size_t FBlockSize = 0, FBlockUsed = 0; // of the last block
     size_t FHeldBytes = 0;
 };
