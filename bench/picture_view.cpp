@@ -84,7 +84,7 @@ void BM_Scroll(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_FullRepaint)
-    ->ArgsProduct({{1, 2, 7, 15}, {0, 1}})
+    ->ArgsProduct({{1, 2, 4, 7, 15}, {0, 1}})
     ->ArgNames({"zoom", "grid"})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Scroll)->ArgsProduct({{1, 2, 7, 15}, {0, 1}})->ArgNames({"zoom", "page"})->Unit(benchmark::kMillisecond);

@@ -6,6 +6,7 @@
 // indexed [X][Y] in picture coordinates, at least as large as the picture; True = left alone.
 #include "image/ArrayObjects.h"
 #include "image/BitmapUtils.h"
+#include "image/PictureTiles.h"
 #include "image/XBitmap.h"
 
 #include <cstdint>
@@ -49,6 +50,16 @@ public:
     // The pen colour as pixel bytes; the colour that colour replacement paints.
     TRGBTriple PenRGB{};
     TRGBTriple ReplaceRGB{};
+
+    // While set, strokes, fills, colour replacement and every caller of SaveUndoTiles save the
+    // tiles they are about to change into it first (the running stroke's undo step). Not owned.
+    TPictureTiles* UndoTiles = nullptr;
+    // Saves the tiles of R into UndoTiles, when set, before R's pixels change.
+    void SaveUndoTiles(const TRect& R)
+    {
+        if (UndoTiles)
+            UndoTiles->Save(*this, R);
+    }
 
     // ---- Progress events: OnProgressStart (Max), then OnProgress Max times, then OnProgressEnd.
     TProgressStartEvent OnProgressStart;

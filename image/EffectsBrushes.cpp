@@ -6,22 +6,25 @@
 
 namespace {
 
-// The part of a dab centred on (X, Y) that lies inside a W x H picture. Left and Top are the dab's
+// The part of a dab centred on (X, Y) that lies inside the picture. Left and Top are the dab's
 // unclipped corner, where the brush shape is anchored.
 struct TDabRect {
     int64_t Left, Top;
     int X0, X1, Y0, Y1; // inside the picture, both ends included
 };
 
-bool ClipDab(int64_t X, int64_t Y, int Half, int Rest, int W, int H, TDabRect& R)
+// Clips the dab to B; false when nothing of it is inside. The tiles it reaches are saved for undo
+// before the caller paints.
+bool ClipDab(TEffectsBitmap& B, int64_t X, int64_t Y, int Half, int Rest, TDabRect& R)
 {
     R.Left = X - Half;
     R.Top = Y - Half;
-    const int64_t x0 = std::max<int64_t>(R.Left, 0), x1 = std::min<int64_t>(X + Rest, W - 1);
-    const int64_t y0 = std::max<int64_t>(R.Top, 0), y1 = std::min<int64_t>(Y + Rest, H - 1);
+    const int64_t x0 = std::max<int64_t>(R.Left, 0), x1 = std::min<int64_t>(X + Rest, B.Width() - 1);
+    const int64_t y0 = std::max<int64_t>(R.Top, 0), y1 = std::min<int64_t>(Y + Rest, B.Height() - 1);
     if (x0 > x1 || y0 > y1)
         return false;
     R.X0 = int(x0), R.X1 = int(x1), R.Y0 = int(y0), R.Y1 = int(y1);
+    B.SaveUndoTiles(Rect(R.X0, R.Y0, R.X1 + 1, R.Y1 + 1));
     return true;
 }
 
@@ -89,7 +92,7 @@ void TEffectsBitmap::PenLine(int X1, int Y1, int X2, int Y2)
     const TRGBTriple pen = PenRGB;
     StrokeLine(X1, Y1, X2, Y2, shape, [&](int64_t X, int64_t Y) {
         TDabRect r;
-        if (!ClipDab(X, Y, shape.Half, shape.Rest, Width(), Height(), r))
+        if (!ClipDab(*this, X, Y, shape.Half, shape.Rest, r))
             return;
         if (!shape.Mask) {
             for (int y = r.Y0; y <= r.Y1; ++y)
@@ -107,7 +110,7 @@ void TEffectsBitmap::ColourReplaceLine(int X1, int Y1, int X2, int Y2, int Toler
     const TRGBTriple from = PenRGB, to = ReplaceRGB;
     StrokeLine(X1, Y1, X2, Y2, shape, [&](int64_t X, int64_t Y) {
         TDabRect r;
-        if (!ClipDab(X, Y, shape.Half, shape.Rest, Width(), Height(), r))
+        if (!ClipDab(*this, X, Y, shape.Half, shape.Rest, r))
             return;
         ForEachDabPixel(*this, r, shape.Mask, [&](TRGBTriple& p, int, int) {
             if (TriplesWithinTolerance(Tolerance, p, from))
@@ -125,18 +128,18 @@ void TEffectsBitmap::SmudgeLine(int X1, int Y1, int X2, int Y2, int Strength)
         return;
     const TDabShape shape = CurrentDabShape();
     const int w = Width(), h = Height();
-    std::vector<TRGBTriple*> rows(h > 0 ? h : 0);
-    for (int y = 0; y < h; ++y)
-        rows[y] = Row24(y);
+    uint8_t* const bits = Bits();
+    const size_t stride = size_t(RowBytes());
+    const auto row = [&](int y) { return reinterpret_cast<const TRGBTriple*>(bits + size_t(y) * stride); };
     StrokeLine(X1, Y1, X2, Y2, shape, [&](int64_t X, int64_t Y) {
         TDabRect r;
-        if (!ClipDab(X, Y, shape.Half, shape.Rest, w, h, r))
+        if (!ClipDab(*this, X, Y, shape.Half, shape.Rest, r))
             return;
         ForEachDabPixel(*this, r, shape.Mask, [&](TRGBTriple& p, int x, int y) {
             const int xm = std::max(x - 1, 0), xp = std::min(x + 1, w - 1);
-            const TRGBTriple* above = rows[std::max(y - 1, 0)];
-            const TRGBTriple* here = rows[y];
-            const TRGBTriple* below = rows[std::min(y + 1, h - 1)];
+            const TRGBTriple* above = row(std::max(y - 1, 0));
+            const TRGBTriple* here = row(y);
+            const TRGBTriple* below = row(std::min(y + 1, h - 1));
             auto smudge = [&](uint8_t TRGBTriple::*c) {
                 const int sum = above[xm].*c + above[x].*c + above[xp].*c + here[xm].*c + here[x].*c +
                                 here[xp].*c + below[xm].*c + below[x].*c + below[xp].*c;
@@ -160,7 +163,7 @@ void TEffectsBitmap::SprayLine(int X1, int Y1, int X2, int Y2, int Opacity, int 
     TRandomGenerator& random = ProgramRandom();
     StrokeLine(X1, Y1, X2, Y2, shape, [&](int64_t X, int64_t Y) {
         TDabRect r;
-        if (!ClipDab(X, Y, shape.Half, shape.Rest, Width(), Height(), r))
+        if (!ClipDab(*this, X, Y, shape.Half, shape.Rest, r))
             return;
         ForEachDabPixel(*this, r, shape.Mask, [&](TRGBTriple& p, int, int) {
             if (random.Next(chances) != 0)

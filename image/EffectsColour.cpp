@@ -257,10 +257,43 @@ void BlurColumns(const std::vector<TRGBTriple*>& Rows, int H, const TKernel& K, 
 
 } // namespace
 
+namespace {
+
+// Saves for undo the tiles of the pixels ReplaceColour is about to change: the span from the first
+// to the last matching pixel of every row, found in parallel before anything changes.
+void SaveReplacedTiles(TEffectsBitmap& B, TRGBTriple From, int Tolerance)
+{
+    const int W = B.Width();
+    const std::vector<TRGBTriple*> rows = RowTable(B);
+    std::vector<int> first(rows.size(), W), last(rows.size(), -1);
+    ParallelRows(B.Height(), kRowGrain, W, [&](int Begin, int End) {
+        for (int y = Begin; y < End; ++y) {
+            const TRGBTriple* row = rows[y];
+            int x = 0;
+            while (x < W && !TriplesWithinTolerance(Tolerance, row[x], From))
+                ++x;
+            if (x == W)
+                continue;
+            first[y] = x;
+            int e = W - 1;
+            while (!TriplesWithinTolerance(Tolerance, row[e], From))
+                --e;
+            last[y] = e;
+        }
+    }, [] {});
+    for (int y = 0; y < B.Height(); ++y)
+        if (last[y] >= 0)
+            B.SaveUndoTiles(Rect(first[y], y, last[y] + 1, y + 1));
+}
+
+} // namespace
+
 void TEffectsBitmap::ReplaceColour(TColor FromColour, TColor ToColour, int Tolerance)
 {
     Ensure24Bit();
     const TRGBTriple from = ColorToTriple(FromColour), to = ColorToTriple(ToColour);
+    if (UndoTiles)
+        SaveReplacedTiles(*this, from, Tolerance);
     TProgressScope progress(*this, Height());
     ForEachPixel(*this, nullptr, [&] { progress.Step(); }, [&](TRGBTriple& p) {
         if (TriplesWithinTolerance(Tolerance, p, from))

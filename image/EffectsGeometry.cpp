@@ -565,6 +565,7 @@ void TEffectsBitmap::FloodFill(int X, int Y, TColor Colour, int Tolerance)
     WrapErrors("FloodFill Error. ", [&] {
         if (Tolerance == 0 && PixelFormat() != pf24bit) {
             // The exact-colour fill works in the picture's own format.
+            SaveUndoTiles(GetBoundsRect());
             Canvas().Brush.Color = Colour;
             Canvas().Brush.Style = bsSolid;
             Canvas().FloodFill(X, Y, seed, fsSurface);
@@ -574,6 +575,7 @@ void TEffectsBitmap::FloodFill(int X, int Y, TColor Colour, int Tolerance)
         const std::vector<TRGBTriple*> rows = RowTable(*this);
         const TRGBTriple s = ColorToTriple(seed), paint = ColorToTriple(Colour);
         if (Tolerance < 0) {
+            SaveUndoTiles(Rect(X, Y, X + 1, Y + 1));
             rows[Y][X] = paint; // nothing matches, not even the seed's own colour
             return;
         }
@@ -589,7 +591,10 @@ void TEffectsBitmap::FloodFill(int X, int Y, TColor Colour, int Tolerance)
         };
         const auto inside = [&](int x, int y) { return matches(rows[y][x]); };
         const auto paintWith = [&](TRGBTriple c) {
-            return [&rows, c](int y, int a, int b) { std::fill(rows[y] + a, rows[y] + b + 1, c); };
+            return [this, &rows, c](int y, int a, int b) {
+                SaveUndoTiles(Rect(a, y, b + 1, y + 1));
+                std::fill(rows[y] + a, rows[y] + b + 1, c);
+            };
         };
         if (!matches(paint)) {
             // Painted pixels no longer match, so the picture itself records what is done.
@@ -602,6 +607,7 @@ void TEffectsBitmap::FloodFill(int X, int Y, TColor Colour, int Tolerance)
                                 uint8_t(s.rgbtRed < 128 ? 255 : 0)};
         if (matches(marker)) {
             // Every colour matches: the area is the whole picture.
+            SaveUndoTiles(GetBoundsRect());
             for (TRGBTriple* row : rows)
                 std::fill(row, row + W, paint);
             return;

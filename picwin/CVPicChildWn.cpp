@@ -390,8 +390,10 @@ void TCVPicChildWin::DropSelection(bool Apply, bool Repaint)
         return;
     EndStroke();
     const TRect bounds = FSelection->Bounds();
-    if (Apply)
+    if (Apply) {
+        Picture().SaveUndoTiles(bounds);
         FSelection->PasteIntoParent();
+    }
     // Dropping without pasting throws the floating pixels away: a change worth a question at close too.
     Changed(pcSelectionRemoved, true);
     FSelection.reset();

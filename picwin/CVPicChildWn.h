@@ -108,8 +108,9 @@ public:
     // A new undo step of ActionClass, first in the list, for the caller to fill.
     TCVBaseUndoAction* AddUndoAction(TCVUndoActionClass ActionClass);
     template <class T> T* AddUndoAction() { return static_cast<T*>(AddUndoAction(&CreateUndoAction<T>)); }
-    // At the end of a stroke or fill: the newest general step keeps of its picture copy only the
-    // rectangle that changed (undo gives the same picture back). Steps that changed the size stay whole.
+    // At the end of a stroke or fill: the newest general step stops saving tiles, or keeps of its
+    // picture copy only the rectangle that changed (undo gives the same picture back). Steps that
+    // changed the size stay whole.
     void CompactUndoStep();
 
     void UpdateStatusPanels();

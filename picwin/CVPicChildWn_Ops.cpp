@@ -474,9 +474,15 @@ void TCVPicChildWin::EndPreview()
 
 void TCVPicChildWin::CompactUndoStep()
 {
-    // A preview shows pixels that are not the picture's own: its end puts other ones back.
-    if (IsPreviewing())
+    auto* step = dynamic_cast<TCVPicGenUndoAction*>(FUndoList->Items(0));
+    if (!step)
         return;
-    if (auto* step = dynamic_cast<TCVPicGenUndoAction*>(FUndoList->Items(0)))
+    // A step that saved tiles holds only what changed already.
+    if (step->Tiles()) {
+        step->EndTiles();
+        return;
+    }
+    // A preview shows pixels that are not the picture's own: its end puts other ones back.
+    if (!IsPreviewing())
         step->Compact(Picture());
 }

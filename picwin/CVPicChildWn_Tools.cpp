@@ -2,8 +2,9 @@
 // with each of them, the spray can's ticks, and Ctrl+arrow moves of the floating selection.
 //
 // A stroke runs from the press that sets MouseState to the release of the same button. Painting
-// tools, fills and selection tools record one general undo step at the press; its picture copy is
-// compacted to the changed rectangle when the stroke ends. Rubber bands (zoom, rectangle and
+// tools, fills and selection tools record one general undo step at the press. A painting step saves
+// the picture tile by tile as the stroke first reaches each tile; a selection tool's step copies the
+// picture and keeps the changed rectangle when the stroke ends. Rubber bands (zoom, rectangle and
 // freehand selection) are kept as client-pixel geometry and drawn with the inverting dotted pen into
 // every patch the view repaints; the shape outline lives in the picture's pixels with the inverting
 // pen while it is dragged, so drawing it twice removes it.
@@ -29,6 +30,11 @@ bool RecordsUndoStep(TCVTool Tool)
 {
     return Tool != ctAddText && Tool != ctDropper && Tool != ctDrag && Tool != ctZoom;
 }
+
+// Tools whose every change of the picture saves the tiles it reaches first (dabs, fills, colour
+// replacement, shapes and the merge of a selection). The selection tools lift pixels out of areas
+// known only once made: their steps copy the picture and keep the changed rectangle at the end.
+bool SavesTiles(TCVTool Tool) { return !IsSelectionTool(Tool); }
 
 TRect Normalized(TRect R)
 {
@@ -100,10 +106,14 @@ void TCVPicChildWin::BeginStroke(TShiftState Shift, int X, int Y)
 
     // The picture and the selection as they were: one undo step per painting press, fill and
     // selection-tool press. The dropper records one only when it is about to merge a selection, so
-    // that every change of the picture still has its own step.
+    // that every change of the picture still has its own step. A painting step keeps only the
+    // tiles the stroke changes, each saved before its first change.
     if (RecordsUndoStep(tool) || (tool == ctDropper && FSelection)) {
         auto* step = AddUndoAction<TCVPicGenUndoAction>();
-        step->SetBitmap(&picture);
+        if (SavesTiles(tool) && TPictureTiles::Accepts(picture))
+            step->BeginTiles(picture);
+        else
+            step->SetBitmap(&picture);
         step->SetSelection(FSelection.get());
         FStrokeStep = true;
     }
@@ -507,6 +517,10 @@ void TCVPicChildWin::EndStroke()
 void TCVPicChildWin::DrawShapeOutline(const TRect& R)
 {
     TCanvas& canvas = Picture().Canvas();
+    // A wide pen reaches half its width beyond the figure's rectangle; the margin is generous.
+    const int margin = std::max(canvas.Pen.Width, 1) + 2;
+    Picture().SaveUndoTiles(Rect(std::min(R.Left, R.Right) - margin, std::min(R.Top, R.Bottom) - margin,
+                                 std::max(R.Left, R.Right) + margin + 1, std::max(R.Top, R.Bottom) + margin + 1));
     switch (ShapeSettings.Shape) {
     case skSquare:
     case skRectangle:

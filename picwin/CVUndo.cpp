@@ -2,6 +2,7 @@
 #include "picwin/CVUndo.h"
 
 #include "image/BitmapUtils.h"
+#include "image/PictureTiles.h"
 #include "image/SelectionKinds.h"
 #include "picwin/PictureScrollBx.h"
 
@@ -220,10 +221,30 @@ bool FindChangedRect(const TBitmap& A, const TBitmap& B, TRect& Changed)
 
 // ---- General step ------------------------------------------------------------------------------------
 
-TCVPicGenUndoAction::~TCVPicGenUndoAction() = default;
+TCVPicGenUndoAction::~TCVPicGenUndoAction() { EndTiles(); }
+
+void TCVPicGenUndoAction::BeginTiles(TEffectsBitmap& Picture)
+{
+    EndTiles();
+    FBitmap.reset();
+    FCompacted = false;
+    FCompactRect = Rect(0, 0, 0, 0);
+    FTiles = std::make_unique<TPictureTiles>(Picture);
+    Picture.UndoTiles = FTiles.get();
+    FTilesPicture = &Picture;
+}
+
+void TCVPicGenUndoAction::EndTiles()
+{
+    if (FTilesPicture && FTilesPicture->UndoTiles == FTiles.get())
+        FTilesPicture->UndoTiles = nullptr;
+    FTilesPicture = nullptr;
+}
 
 void TCVPicGenUndoAction::SetBitmap(const TBitmap* Bitmap)
 {
+    EndTiles();
+    FTiles.reset();
     FCompacted = false;
     FCompactRect = Rect(0, 0, 0, 0);
     if (!Bitmap) {
@@ -237,6 +258,8 @@ void TCVPicGenUndoAction::SetBitmap(const TBitmap* Bitmap)
 
 void TCVPicGenUndoAction::TakeBitmap(std::unique_ptr<TBitmap> Bitmap)
 {
+    EndTiles();
+    FTiles.reset();
     FCompacted = false;
     FCompactRect = Rect(0, 0, 0, 0);
     FBitmap = std::move(Bitmap);
@@ -279,6 +302,8 @@ size_t TCVPicGenUndoAction::HeldBytes() const
         bytes += size_t(FBitmap->RowBytes()) * size_t(FBitmap->Height());
     if (FSelection)
         bytes += size_t(FSelection->Picture.RowBytes()) * size_t(FSelection->Picture.Height());
+    if (FTiles)
+        bytes += FTiles->HeldBytes();
     return bytes;
 }
 
@@ -296,7 +321,12 @@ void TCVPicGenUndoAction::Restore(IUndoTarget& Window, TPictureChanges& Flags)
 {
     TEffectsBitmap& picture = Window.PictureScrollBox().Bitmap();
     bool sizeChanged = false;
-    if (FCompacted) {
+    if (FTiles) {
+        EndTiles();
+        sizeChanged = FTiles->Width() != picture.Width() || FTiles->Height() != picture.Height();
+        FTiles->Restore(picture);
+        Flags |= pcPixels;
+    } else if (FCompacted) {
         // Only the rectangle goes back; the rest of the picture is the copy's already.
         sizeChanged = FFullWidth != picture.Width() || FFullHeight != picture.Height();
         if (sizeChanged)

@@ -17,6 +17,7 @@
 
 class TBitmap;
 class TCVCompactSelection;
+class TPictureTiles;
 class TEffectsBitmap;
 class TPictureScrollBox;
 class TPictureSelection;
@@ -153,6 +154,10 @@ bool FindChangedRect(const TBitmap& A, const TBitmap& B, TRect& Changed);
 
 // Puts back a copy of the picture and/or of the floating selection.
 //
+// A stroke's step keeps no copy at its start: the picture saves into the step each tile a dab, fill
+// or merge is about to change, before its first change (BeginTiles to EndTiles). Undo puts those
+// tiles back; the rest of the picture is what it was, for the same reason as below.
+//
 // A compacted step keeps of its picture copy only the rectangle that differs from the picture as it
 // was when the step was compacted (the end of a stroke). Every later change of the picture records
 // a step of its own first, so when this step is undone the picture outside that rectangle is what
@@ -169,6 +174,13 @@ public:
     // Null drops the snapshot; otherwise the snapshot takes the selection's picture, position and
     // transparent colour (-1 without a mask).
     void SetSelection(const TPictureSelection* Selection);
+    // Tiles instead of a copy: from now until EndTiles, Picture saves into this step every tile it
+    // is about to change. Drops a copy kept before.
+    void BeginTiles(TEffectsBitmap& Picture);
+    // The picture stops saving into this step (also when the step is freed first).
+    void EndTiles();
+    // The tiles kept, or null for a step with a copy (or nothing) instead.
+    const TPictureTiles* Tiles() const { return FTiles.get(); }
     // The picture copy: the whole picture, or in a compacted step the pixels of CompactRect (null
     // when nothing had changed).
     const TBitmap* Bitmap() const { return FBitmap.get(); }
@@ -189,6 +201,8 @@ public:
 private:
     std::unique_ptr<TBitmap> FBitmap;
     std::unique_ptr<TCVCompactSelection> FSelection;
+    std::unique_ptr<TPictureTiles> FTiles;
+    TEffectsBitmap* FTilesPicture = nullptr; // saving into FTiles while set
     bool FCompacted = false;
     TRect FCompactRect;
     int FFullWidth = 0, FFullHeight = 0; // the picture's size when compacted

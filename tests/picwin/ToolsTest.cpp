@@ -885,6 +885,137 @@ TEST_F(Tools, RealMouseEventsOnTheViewDriveTheTools)
     EXPECT_EQ(PixelOf(win->Picture(), 30, 30), kBack);
 }
 
+// The painting tools' steps keep the tiles their strokes reach, each saved before its first change:
+// a stroke that comes back over tiles it has painted, runs off the picture's edges or merges a
+// selection still undoes to exactly the picture it started from, and so does each older stroke.
+TEST_F(Tools, PaintingStepsKeepTheTouchedTilesAndUndoExactly)
+{
+    struct Case {
+        const char* Name;
+        TCVTool Tool;
+        int Action;    // the special pen's: 0 colour replace, 1 smudge
+        int Width;     // brush or shape pen width
+        TPoint Start;
+        std::vector<TPoint> Path;
+        bool Double;   // a double click of the special pen: the colour replaced everywhere
+    };
+    // 300 x 200: tiles of 64 with narrower ones at the right (44) and bottom (8) edges.
+    const Case cases[] = {
+        {"pen back and forth over the tiles it painted", ctPen, 0, 9, {60, 60}, {{130, 70}, {20, 62}, {140, 130}, {58, 61}}, false},
+        {"pen off the left and top edges", ctPen, 0, 15, {30, 30}, {{-40, 10}, {10, -50}, {-20, -20}}, false},
+        {"pen off the right and bottom edges, into the narrow tiles", ctPen, 0, 15, {270, 180}, {{340, 190}, {290, 260}, {299, 199}}, false},
+        {"pen out of the picture and across all of it", ctPen, 0, 4, {2, 150}, {{-100, 150}, {400, 150}}, false},
+        {"colour replace", ctSpecialPen, 0, 21, {100, 100}, {{200, 120}, {90, 110}}, false},
+        {"smudge crossing itself and the edge", ctSpecialPen, 1, 11, {5, 195}, {{120, 150}, {-10, 150}, {60, 210}}, false},
+        {"colour replace everywhere on a double click", ctSpecialPen, 0, 3, {150, 100}, {}, true},
+        {"spray can off the corner", ctSprayCan, 0, 25, {295, 5}, {{305, -5}}, false},
+        {"fill", ctFill, 0, 1, {150, 100}, {}, false},
+        {"line shape dragged off the picture", ctShapes, 0, 7, {250, 20}, {{330, 150}, {120, 230}}, false},
+        {"ellipse", ctShapes, 0, 5, {40, 40}, {{200, 170}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        CurrentTool = c.Tool;
+        PenSettings.Width = c.Width;
+        SpecialPenSettings.Action = c.Action;
+        SpecialPenSettings.Width = c.Width;
+        SpecialPenSettings.Tolerance = 60;
+        SprayCanSettings.Width = c.Width;
+        SprayCanSettings.Opacity = 50;
+        SprayCanSettings.Diffusion = 30;
+        ShapeSettings.Shape = c.Name[0] == 'e' ? skEllipse : skLine;
+        ShapeSettings.Width = c.Width;
+        FillTolerance = 40;
+        auto win = NewWindow(300, 200, true, 400, 300);
+        const auto original = ClonePicture(win->Picture());
+        // An older stroke first, under the new one: its step must survive the newer one's undo.
+        CurrentTool = ctPen;
+        PenSettings.Width = 5;
+        Drag(*win, mbLeft, 10, 100, {{290, 100}});
+        CurrentTool = c.Tool;
+        PenSettings.Width = c.Width;
+        if (c.Double) {
+            // The first click of a double click is a stroke of its own.
+            Press(*win, mbLeft, c.Start.X, c.Start.Y);
+            Release(*win, mbLeft, c.Start.X, c.Start.Y);
+        }
+        const auto before = ClonePicture(win->Picture());
+        const int steps = win->UndoList().Count();
+
+        if (c.Double) {
+            Press(*win, mbLeft, c.Start.X, c.Start.Y, ssDouble);
+            Release(*win, mbLeft, c.Start.X, c.Start.Y);
+        } else {
+            Press(*win, mbLeft, c.Start.X, c.Start.Y);
+            if (c.Tool == ctSprayCan)
+                win->SprayCan->Spray();
+            for (const TPoint& p : c.Path) {
+                Move(*win, p.X, p.Y);
+                if (c.Tool == ctSprayCan)
+                    win->SprayCan->Spray();
+            }
+            const TPoint end = c.Path.empty() ? c.Start : c.Path.back();
+            Release(*win, mbLeft, end.X, end.Y);
+        }
+        ASSERT_FALSE(SamePixels(win->Picture(), *before)) << "the stroke painted nothing";
+        auto* step = dynamic_cast<TCVPicGenUndoAction*>(win->UndoList().Items(0));
+        ASSERT_NE(step, nullptr);
+        ASSERT_NE(step->Tiles(), nullptr);
+        EXPECT_EQ(step->Bitmap(), nullptr);
+        EXPECT_EQ(win->Picture().UndoTiles, nullptr); // saving ends with the stroke
+        win->Undo();
+        EXPECT_TRUE(SamePixels(win->Picture(), *before));
+        EXPECT_EQ(win->UndoList().Count(), steps);
+        // The older steps still take the picture back to what it was.
+        while (win->UndoList().Count() > 0)
+            win->Undo();
+        EXPECT_TRUE(SamePixels(win->Picture(), *original));
+    }
+}
+
+TEST_F(Tools, APenStrokeOnALargePictureKeepsTheTilesItReachesAndNothingMore)
+{
+    CurrentTool = ctPen;
+    PenSettings.Width = 60;
+    auto win = NewWindow(6000, 4000, false, 200, 200);
+    // Columns 970 .. 1429 and rows 970 .. 1029: tiles 15 .. 22 across, 15 and 16 down.
+    Drag(*win, mbLeft, 1000, 1000, {{1200, 1000}, {1100, 1000}, {1400, 1000}});
+    auto* step = dynamic_cast<TCVPicGenUndoAction*>(win->UndoList().Items(0));
+    ASSERT_NE(step, nullptr);
+    ASSERT_NE(step->Tiles(), nullptr);
+    constexpr int tile = TPictureTiles::kTileSize;
+    EXPECT_EQ(step->Tiles()->TileCount(), 16);
+    EXPECT_EQ(win->UndoList().HeldBytes(), size_t(16) * tile * tile * 3);
+    win->Undo();
+    for (int y = 960; y < 1090; ++y)
+        for (int x = 960; x < 1440; ++x)
+            ASSERT_EQ(PixelOf(win->Picture(), x, y), clWhite) << x << ", " << y;
+}
+
+TEST_F(Tools, PaintingOverASelectionHangingOffThePictureUndoesExactly)
+{
+    CurrentTool = ctSelectRect;
+    auto win = NewWindow(150, 100, true, 200, 200);
+    Drag(*win, mbLeft, 10, 10, {{90, 70}});
+    ASSERT_NE(win->Selection(), nullptr);
+    // Dragged so that it hangs over the right and bottom edges.
+    Drag(*win, mbLeft, 20, 20, {{120, 75}});
+    ASSERT_NE(win->Selection(), nullptr);
+    const TRect bounds = win->Selection()->Bounds();
+    ASSERT_GT(bounds.Right, 150);
+    const auto under = ClonePicture(win->Picture());
+    const auto lifted = ClonePicture(win->Selection()->Picture());
+    CurrentTool = ctPen;
+    PenSettings.Width = 3;
+    Drag(*win, mbLeft, 5, 5, {{6, 6}});
+    EXPECT_EQ(win->Selection(), nullptr);
+    win->Undo();
+    ASSERT_NE(win->Selection(), nullptr);
+    EXPECT_EQ(win->Selection()->Bounds(), bounds);
+    EXPECT_TRUE(SamePixels(win->Selection()->Picture(), *lifted));
+    EXPECT_TRUE(SamePixels(win->Picture(), *under));
+}
+
 TEST_F(Tools, SmallStrokesOnALargePictureKeepOnlyTheirChangedRectanglesForUndo)
 {
     CurrentTool = ctPen;
