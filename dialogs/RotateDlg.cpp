@@ -127,6 +127,7 @@ TRotateDialog::TRotateDialog(QWidget* AOwner, TCVPicChildWin* PicChild, TColor A
     connect(RotateAWBut, &QPushButton::clicked, this, [this] { GuardEvent(this, [this] { RotateAWButClick(); }); });
     connect(RotateCWBut, &QPushButton::clicked, this, [this] { GuardEvent(this, [this] { RotateCWButClick(); }); });
     connect(PreviewButton, &QPushButton::clicked, this, [this] { GuardEvent(this, [this] { PreviewButtonClick(); }); });
+    SetExitHandler(RotateSpinEdit->Editor(), [this] { NormaliseEditText(); });
     SetOKHandler([this] { OKButtonClick(); });
     AdjImage->OnPaint = [this](QWidget*, QPainter& Canvas) {
         if (PanelBitmap && !PanelBitmap->Empty())
@@ -142,10 +143,12 @@ TRotateDialog::~TRotateDialog() = default;
 
 int TRotateDialog::NormaliseAngle(long long V) { return static_cast<int>(((V % 360) + 360) % 360); }
 
-void TRotateDialog::SetAngle(long long V)
+void TRotateDialog::SetAngle(long long V) { ApplyAngle(V, true); }
+
+void TRotateDialog::ApplyAngle(long long V, bool ShowInEdit)
 {
     Angle = NormaliseAngle(V);
-    if (RotateSpinEdit->Text() != IntToStr(Angle))
+    if (ShowInEdit && RotateSpinEdit->Text() != IntToStr(Angle))
         RotateSpinEdit->SetValue(Angle);
     if (RotateDial->Position() != Angle)
         RotateDial->SetPosition(Angle);
@@ -154,14 +157,20 @@ void TRotateDialog::SetAngle(long long V)
     FPreviewTimer->start();
 }
 
-void TRotateDialog::SetAngleLocked(long long V)
+void TRotateDialog::SetAngleLocked(long long V, bool ShowInEdit)
 {
     UpdatingAllowed = false;
     struct TRestore {
         bool& Flag;
         ~TRestore() { Flag = true; }
     } restore{UpdatingAllowed};
-    SetAngle(V);
+    ApplyAngle(V, ShowInEdit);
+}
+
+void TRotateDialog::NormaliseEditText()
+{
+    if (RotateSpinEdit->Text() != IntToStr(Angle))
+        SetAngleLocked(Angle);
 }
 
 bool TRotateDialog::PreviewPending() const { return FPreviewTimer->isActive(); }
@@ -255,7 +264,7 @@ void TRotateDialog::RotateSpinEditChange()
     if (UpdatingAllowed && RotateSpinEdit->TextIsValid()) {
         int32_t v = 0;
         if (TryStrToInt(Trim(RotateSpinEdit->Text()), v))
-            SetAngleLocked(v);
+            SetAngleLocked(v, false);
     }
 }
 
@@ -296,6 +305,7 @@ void TRotateDialog::PreviewButtonClick()
 void TRotateDialog::OKButtonClick()
 {
     // The dialog's angle is what was last shown; a redraw still waiting is no longer needed.
+    NormaliseEditText();
     FPreviewTimer->stop();
     TStandardDialog::OKButtonClick();
 }

@@ -38,6 +38,9 @@ public:
     static int NormaliseAngle(long long V);
     // Shows the angle on the dial and in the edit at once; the preview follows from the timer.
     void SetAngle(long long V);
+    // Shows the stored angle in the edit: when the user leaves it and at OK, so that typed text
+    // ("-45") reads as its angle (315) once the typing is over.
+    void NormaliseEditText();
     // Redraws the preview now when a redraw is pending.
     void FlushPreview();
     bool PreviewPending() const;
@@ -61,7 +64,9 @@ protected:
 private:
     void PreparePanel();
     void UpdatePreview();
-    // SetAngle with the controls' change events held off.
-    void SetAngleLocked(long long V);
+    // SetAngle with the controls' change events held off; ShowInEdit false leaves the edit's text
+    // alone (it is being typed).
+    void SetAngleLocked(long long V, bool ShowInEdit = true);
+    void ApplyAngle(long long V, bool ShowInEdit);
     QTimer* FPreviewTimer;
 };

@@ -73,6 +73,7 @@ TNewPicForm::TNewPicForm(QWidget* AOwner, int Width, int Height) : TStandardDial
     grid->addWidget(HeightEdit, 1, 1);
     grid->addWidget(Label3, 2, 0, 1, 2);
     grid->addWidget(ColourCombo, 3, 0, 1, 2);
+    SetFieldOrder({WidthEdit, HeightEdit, ColourCombo});
     SetExitHandler(WidthEdit, [this] { WidthEditExit(); });
     SetExitHandler(HeightEdit, [this] { HeightEditExit(); });
     SetOKHandler([this] { OKButtonClick(); });
@@ -148,6 +149,7 @@ TResizePicForm::TResizePicForm(QWidget* AOwner, TCVPicChildWin* PicChild) : TSta
     grid->addWidget(HeightEdit, 1, 1);
     grid->addWidget(AspRatioCBox, 2, 0, 1, 2);
     grid->addWidget(AspRatioEdit, 2, 2);
+    SetFieldOrder({WidthEdit, HeightEdit, AspRatioCBox, AspRatioEdit});
     SetExitHandler(WidthEdit, [this] { WidthEditExit(); });
     SetExitHandler(HeightEdit, [this] { HeightEditExit(); });
     SetExitHandler(AspRatioEdit, [this] { AspRatioEditExit(); });
@@ -182,14 +184,16 @@ void TResizePicForm::SetPicHeight(int V)
 void TResizePicForm::SetHeightFromWidth()
 {
     int side = 0;
-    if (RatioSide(static_cast<double>(PicWidth) / AspectRatio, side))
+    FSideNotDerived = !RatioSide(static_cast<double>(PicWidth) / AspectRatio, side);
+    if (!FSideNotDerived)
         SetPicHeight(side);
 }
 
 void TResizePicForm::SetWidthFromHeight()
 {
     int side = 0;
-    if (RatioSide(static_cast<double>(PicHeight) * AspectRatio, side))
+    FSideNotDerived = !RatioSide(static_cast<double>(PicHeight) * AspectRatio, side);
+    if (!FSideNotDerived)
         SetPicWidth(side);
 }
 
@@ -255,12 +259,16 @@ void TResizePicForm::AspRatioCBoxClick()
     AspRatioEdit->setPalette(palette);
     if (checked)
         ApplyRatio();
+    else
+        FSideNotDerived = false;
 }
 
 void TResizePicForm::OKButtonClick()
 {
     CommitActiveEdit();
-    if (IsIntegerText(WidthEdit) && IsIntegerText(HeightEdit))
+    // With the aspect kept, sides that do not follow the ratio would give another picture than asked.
+    const bool kept = !AspRatioCBox->isChecked() || !FSideNotDerived;
+    if (IsIntegerText(WidthEdit) && IsIntegerText(HeightEdit) && kept)
         TStandardDialog::OKButtonClick();
     else
         Refuse(this, SInvalidDimensions);
@@ -285,6 +293,7 @@ TEnlargeCanvasForm::TEnlargeCanvasForm(QWidget* AOwner, int Width, int Height) :
     grid->addWidget(HeightLabel, 1, 0);
     grid->addWidget(HeightEdit, 1, 1);
     grid->addWidget(CenterPicCBox, 2, 0, 1, 2);
+    SetFieldOrder({WidthEdit, HeightEdit, CenterPicCBox});
     SetExitHandler(WidthEdit, [this] { WidthEditExit(); });
     SetExitHandler(HeightEdit, [this] { HeightEditExit(); });
     SetOKHandler([this] { OKButtonClick(); });

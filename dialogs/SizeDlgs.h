@@ -78,8 +78,11 @@ public:
     void OKButtonClick();
 
 private:
+    // These two store the side they derive only when it is a usable one, and note when it is not.
     void SetHeightFromWidth();
     void SetWidthFromHeight();
+    // The last side the ratio should have given was no usable side: the sides break the aspect.
+    bool FSideNotDerived = false;
 };
 
 class TEnlargeCanvasForm : public TStandardDialog {

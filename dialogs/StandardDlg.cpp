@@ -55,16 +55,54 @@ void TStandardDialog::CancelActionExecute() { done(mrCancel); }
 
 void TStandardDialog::SetExitHandler(QLineEdit* Edit, std::function<void()> Handler)
 {
-    FExitHandlers[Edit] = std::move(Handler);
+    auto entry = std::make_shared<TExitEdit>();
+    entry->Handler = std::move(Handler);
+    // Text the program sets is not the user's: only textEdited reports the user's, and a later text
+    // the program sets in its place ends the edit.
+    connect(Edit, &QLineEdit::textEdited, this, [entry](const QString& Text) {
+        entry->UserText = Text;
+        entry->Edited = true;
+    });
+    connect(Edit, &QLineEdit::textChanged, this, [entry](const QString& Text) {
+        if (Text != entry->UserText)
+            entry->Edited = false;
+    });
+    FExitHandlers[Edit] = entry;
     Edit->installEventFilter(this);
+    // A spin box passes its focus to itself: leaving it is leaving the edit.
+    if (QWidget* proxy = Edit->focusProxy()) {
+        FExitHandlers[proxy] = entry;
+        proxy->installEventFilter(this);
+    }
 }
 
-void TStandardDialog::CommitActiveEdit()
+void TStandardDialog::RunExitHandler(QObject* FocusWidget, bool Guarded)
 {
-    auto it = FExitHandlers.find(focusWidget());
-    if (it != FExitHandlers.end() && it->second)
-        it->second();
+    auto it = FExitHandlers.find(FocusWidget);
+    if (it == FExitHandlers.end() || !it->second->Handler || !it->second->Edited)
+        return;
+    const std::shared_ptr<TExitEdit> entry = it->second;
+    entry->Edited = false;
+    if (Guarded)
+        GuardEvent(this, entry->Handler);
+    else
+        entry->Handler();
 }
+
+void TStandardDialog::SetFieldOrder(std::initializer_list<QWidget*> Fields)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* field : Fields) {
+        if (previous)
+            setTabOrder(previous, field);
+        previous = field;
+    }
+    if (previous)
+        setTabOrder(previous, OKButton);
+    setTabOrder(OKButton, CancelButton);
+}
+
+void TStandardDialog::CommitActiveEdit() { RunExitHandler(focusWidget(), false); }
 
 bool TStandardDialog::eventFilter(QObject* Watched, QEvent* Event)
 {
@@ -72,11 +110,8 @@ bool TStandardDialog::eventFilter(QObject* Watched, QEvent* Event)
     // (a message box over it) does not.
     if (Event->type() == QEvent::FocusOut) {
         auto reason = static_cast<QFocusEvent*>(Event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            auto it = FExitHandlers.find(Watched);
-            if (it != FExitHandlers.end() && it->second)
-                GuardEvent(this, it->second);
-        }
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            RunExitHandler(Watched, true);
     }
     return QDialog::eventFilter(Watched, Event);
 }

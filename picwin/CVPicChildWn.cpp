@@ -280,6 +280,12 @@ TCVBaseUndoAction* TCVPicChildWin::AddUndoAction(TCVUndoActionClass ActionClass)
     return action;
 }
 
+void TCVPicChildWin::DropNewestUndoStep()
+{
+    FUndoList->Delete(0);
+    DoUndoCountChange(FUndoList->Count());
+}
+
 void TCVPicChildWin::DoUndoCountChange(int Count)
 {
     if (OnUndoCountChange)

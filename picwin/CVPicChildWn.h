@@ -108,6 +108,8 @@ public:
     // A new undo step of ActionClass, first in the list, for the caller to fill.
     TCVBaseUndoAction* AddUndoAction(TCVUndoActionClass ActionClass);
     template <class T> T* AddUndoAction() { return static_cast<T*>(AddUndoAction(&CreateUndoAction<T>)); }
+    // Frees the newest step again, for a command that failed before it changed anything.
+    void DropNewestUndoStep();
     // At the end of a stroke or fill: the newest general step stops saving tiles, or keeps of its
     // picture copy only the rectangle that changed (undo gives the same picture back). Steps that
     // changed the size stay whole.

@@ -89,6 +89,8 @@ void ChangeSize(TCVPicChildWin& Window, void (TEffectsBitmap::*Work)(int, int), 
     Window.Changed(kSizeChanges, true);
 }
 
+void FinishPreview(TCVPicChildWin& Window, TCVPicGenUndoAction* Step);
+
 // One adjustment: its parameters, whether they change nothing, and its work on each target.
 struct TAdjustment {
     TPreviewParams Params;
@@ -98,6 +100,17 @@ struct TAdjustment {
     std::function<void(TEffectsBitmap&)> OnPicture;
     std::function<void(TPictureSelection&)> OnSelection;
 };
+
+// After an adjustment failed, nothing of it stays: a preview that failed ends with the unadjusted
+// state back on show, so neither its parameters nor the previewing state count as shown and a later
+// commit applies the operation; a commit that failed leaves no undo step of a change not made.
+void AbandonAdjust(TCVPicChildWin& Window, bool Preview)
+{
+    if (Preview)
+        FinishPreview(Window, nullptr);
+    else
+        Window.DropNewestUndoStep();
+}
 
 void Adjust(TCVPicChildWin& Window, const TAdjustment& A, bool Preview)
 {
@@ -127,6 +140,7 @@ void Adjust(TCVPicChildWin& Window, const TAdjustment& A, bool Preview)
         try {
             box.EndUpdate();
             Window.Changed(flags, !Preview);
+            AbandonAdjust(Window, Preview);
         } catch (...) {
         }
         throw;

@@ -4,8 +4,10 @@
 #include "dialogs/PrintPreviewDlg.h"
 
 #include "PdfPages.h"
+#include "TypeKeys.h"
 
 #include "controls/XGraphicCtrls.h"
+#include "globals/CVGlobal.h"
 #include "globals/UIServicesIntf.h"
 #include "platform/SysUtils.h"
 
@@ -119,11 +121,11 @@ public:
         const QCursor* c = QGuiApplication::overrideCursor();
         return c ? c->shape() : Qt::ArrowCursor;
     }
-    // Leaves Edit with Text typed into it.
+    // Types Text key by key over the whole of Edit's text, then leaves the edit.
     void Type(QLineEdit* Edit, const char* Text)
     {
-        Edit->setText(Text);
         Edit->setFocus();
+        TypeOver(Edit, Text);
         Dialog->CommitActiveEdit();
     }
     QTemporaryDir Dir;
@@ -389,6 +391,55 @@ TEST_F(PrintPreviewDlg, DraggingACornerToThePrintableEdgeTakesThePrintableSize)
 }
 
 // ---- Options and edits -------------------------------------------------------------------------------
+
+// At 600 dots per inch the fitted sizes are not whole hundredths of an inch: an edit's text is
+// rounded, and reading it back would move or resize the picture.
+TEST_F(PrintPreviewDlg, TabbingThroughEditsTheUserDidNotChangeAppliesNothing)
+{
+    SetUpPdfPrinter(Printer, Pdf, 600, QPageSize::Letter, QMarginsF(18, 36, 54, 36));
+    Picture.SetSize(37, 43);
+    PaintMarked(Picture);
+    for (bool keepAspect : {true, false}) {
+        SCOPED_TRACE(keepAspect);
+        TPrintPreviewDialog& d = Open();
+        d.SetKeepAspect(keepAspect);
+        d.SetFitToPage(false);
+        d.SetPrintHeight(5000);
+        if (!keepAspect)
+            d.SetPrintWidth(4301);
+        d.SetXOffset(d.Layout.XOffset + 7);
+        d.SetYOffset(d.Layout.YOffset + 7);
+        d.show();
+        d.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        const TPrintLayout before = d.Layout;
+        const QString texts[] = {d.XOffsetEdit->text(), d.YOffsetEdit->text(), d.WidthEdit->text(), d.HeightEdit->text()};
+        ASSERT_NE(QString::number(before.PrintHeight / 600.0, 'f', 2).toDouble() * 600, before.PrintHeight)
+            << "the height shown must be a rounded one";
+        for (QLineEdit* edit : {d.XOffsetEdit, d.YOffsetEdit, d.WidthEdit, d.HeightEdit}) {
+            ASSERT_TRUE(edit->isEnabled());
+            edit->setFocus();
+            ASSERT_EQ(d.focusWidget(), edit);
+            QTest::keyClick(edit, Qt::Key_Tab);
+            EXPECT_NE(d.focusWidget(), edit);
+        }
+        EXPECT_EQ(d.Layout.XOffset, before.XOffset);
+        EXPECT_EQ(d.Layout.YOffset, before.YOffset);
+        EXPECT_EQ(d.Layout.PrintWidth, before.PrintWidth);
+        EXPECT_EQ(d.Layout.PrintHeight, before.PrintHeight);
+        EXPECT_EQ(d.WidthEdit->text(), texts[2]);
+        if (keepAspect) {
+            d.close();
+            continue;
+        }
+        // Typing the same text is a change the user made: it is applied.
+        d.HeightEdit->setFocus();
+        TypeOver(d.HeightEdit, texts[3].toUtf8().constData());
+        QTest::keyClick(d.HeightEdit, Qt::Key_Tab);
+        EXPECT_EQ(d.Layout.PrintHeight, RoundHalfUp(texts[3].toDouble() * 600));
+        d.close();
+    }
+}
 
 TEST_F(PrintPreviewDlg, EditsAcceptNumbersInTheUnitAndRefuseWhatDoesNotFit)
 {

@@ -14,7 +14,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -161,6 +163,46 @@ TEST_F(RotateDialog, ControlsSetTheAngle)
     // The dial.
     d.RotateDial->SetPosition(123);
     ExpectAngle(d, 123);
+}
+
+TEST_F(RotateDialog, AngleTypedKeyByKeyIsNormalisedOnlyWhenTheEditIsLeft)
+{
+    auto win = Window(60, 40);
+    struct Case {
+        const char* Keys;
+        int A;
+        bool LeaveByTab; // else OK by Enter in the edit
+    } cases[] = {{"-45", 315, true}, {"-123", 237, true}, {"400", 40, true}, {"-45", 315, false}, {"725", 5, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Keys);
+        TRotateDialog d(nullptr, win.get(), clWhite);
+        d.show();
+        d.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        QLineEdit* edit = d.RotateSpinEdit->Editor();
+        d.RotateSpinEdit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, c.Keys);
+        // While typing, the text is the user's own; the dial and the angle follow it.
+        EXPECT_EQ(d.RotateSpinEdit->Text(), c.Keys);
+        EXPECT_EQ(d.Angle, c.A);
+        EXPECT_EQ(d.RotateDial->Position(), c.A);
+        WaitForPreview(d);
+        TEffectsBitmap expected;
+        expected.AssignBitmap(*d.Bitmap);
+        expected.Rotate(c.A, clWhite);
+        EXPECT_EQ(d.EffectsBitmap->Width(), expected.Width()) << "the preview follows the typed angle";
+        EXPECT_EQ(d.EffectsBitmap->Height(), expected.Height());
+        if (c.LeaveByTab) {
+            QTest::keyClick(edit, Qt::Key_Tab);
+            ExpectAngle(d, c.A);
+            EXPECT_TRUE(d.isVisible());
+        } else {
+            QTest::keyClick(edit, Qt::Key_Return);
+            EXPECT_EQ(d.ModalResult(), mrOk);
+            ExpectAngle(d, c.A);
+        }
+    }
 }
 
 TEST_F(RotateDialog, DialMovesAreCoalescedAndNeverLag)

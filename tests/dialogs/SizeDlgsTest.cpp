@@ -1,6 +1,7 @@
 // The standard dialog, the size dialogs and the save options form: stored values, validation on OK,
 // the locked aspect ratio and its impossible sides.
 #include "FakePicHost.h"
+#include "TypeKeys.h"
 #include "dialogs/SaveOptionsDlg.h"
 #include "dialogs/SizeDlgs.h"
 
@@ -59,7 +60,7 @@ protected:
     template <typename D>
     static void Type(D& Dialog, QLineEdit* Edit, const char* Value, void (D::*Exit)())
     {
-        Edit->setText(Value);
+        TypeOver(Edit, Value);
         (Dialog.*Exit)();
     }
 
@@ -185,7 +186,7 @@ TEST_F(Dialogs, EnterInAnEditStoresItsValueBeforeClosing)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
     d.WidthEdit->setFocus();
     ASSERT_EQ(d.focusWidget(), d.WidthEdit);
-    d.WidthEdit->setText("1024");
+    TypeOver(d.WidthEdit, "1024");
     QTest::keyClick(d.WidthEdit, Qt::Key_Return);
     EXPECT_EQ(d.ModalResult(), mrOk);
     EXPECT_EQ(d.PicWidth, 1024);
@@ -200,10 +201,10 @@ TEST_F(Dialogs, LeavingAnEditRunsItsExitHandler)
     d.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
     d.WidthEdit->setFocus();
-    d.WidthEdit->setText("0");
+    TypeOver(d.WidthEdit, "0");
     d.HeightEdit->setFocus();
     EXPECT_EQ(Text(d.WidthEdit), "600");
-    d.HeightEdit->setText("777");
+    TypeOver(d.HeightEdit, "777");
     d.WidthEdit->setFocus();
     EXPECT_EQ(d.PicHeight, 777);
 }
@@ -306,7 +307,78 @@ TEST_F(Dialogs, ResizeLeavesTheOtherSideForAnImpossibleRatio)
         }
         EXPECT_GE(d.PicWidth, 1);
         EXPECT_LE(d.PicHeight, 65535);
+        // The sides no longer keep the aspect the box promises: OK says so instead of closing.
+        UI.Messages.clear();
+        d.show();
+        d.OKButton->click();
+        ExpectRefused(d, SInvalidDimensions);
+        // Without the lock the same sides are the user's to take.
+        UI.Messages.clear();
+        d.AspRatioCBox->click();
+        d.OKButton->click();
+        EXPECT_TRUE(UI.Messages.empty()) << c.Ratio;
+        EXPECT_EQ(d.ModalResult(), mrOk) << c.Ratio;
     }
+}
+
+TEST_F(Dialogs, ResizeRefusesAWidthWhoseHeightTheAspectCannotGive)
+{
+    auto win = Window(800, 600);
+    TResizePicForm d(nullptr, win.get());
+    d.show();
+    Type(d, d.WidthEdit, "100000", &TResizePicForm::WidthEditExit);
+    EXPECT_EQ(Text(d.HeightEdit), "600");
+    d.OKButton->click();
+    ExpectRefused(d, SInvalidDimensions);
+    // A width the aspect can follow makes OK close again.
+    UI.Messages.clear();
+    Type(d, d.WidthEdit, "1000", &TResizePicForm::WidthEditExit);
+    d.OKButton->click();
+    EXPECT_TRUE(UI.Messages.empty());
+    EXPECT_EQ(d.ModalResult(), mrOk);
+    EXPECT_EQ(d.PicWidth, 1000);
+    EXPECT_EQ(d.PicHeight, 750);
+}
+
+// As the user goes: a width typed, then Tab through the other fields, then OK. Tab goes width,
+// height, aspect, and the aspect's rounded text "1.33" left as it was changes nothing.
+TEST_F(Dialogs, ResizeByKeysTabsInFieldOrderAndKeepsTheExactRatio)
+{
+    struct Case {
+        const char* Width;
+        int Tabs; // how many fields Tab passes after the width
+        int W, H;
+    } cases[] = {{"400", 1, 400, 300}, {"400", 3, 400, 300}, {"1000", 4, 1000, 750}, {"160", 2, 160, 120}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Width << " and " << c.Tabs << " tabs");
+        auto win = Window(800, 600);
+        TResizePicForm d(nullptr, win.get());
+        d.show();
+        d.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+        d.WidthEdit->setFocus();
+        TypeOver(d.WidthEdit, c.Width);
+        QWidget* const order[] = {d.HeightEdit, d.AspRatioCBox, d.AspRatioEdit, d.OKButton};
+        for (int i = 0; i < c.Tabs; ++i) {
+            QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+            EXPECT_EQ(d.focusWidget(), order[i]) << "tab " << i + 1;
+        }
+        d.OKButton->click();
+        ASSERT_EQ(d.ModalResult(), mrOk);
+        EXPECT_EQ(d.PicWidth, c.W);
+        EXPECT_EQ(d.PicHeight, c.H);
+    }
+    // A ratio the user types is taken and shown with two decimals.
+    auto win = Window(800, 600);
+    TResizePicForm d(nullptr, win.get());
+    d.show();
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    d.AspRatioEdit->setFocus();
+    TypeOver(d.AspRatioEdit, "2");
+    QTest::keyClick(d.AspRatioEdit, Qt::Key_Tab);
+    EXPECT_EQ(d.PicHeight, 400);
+    EXPECT_EQ(Text(d.AspRatioEdit), "2.00");
 }
 
 TEST_F(Dialogs, RatioSideAcceptsOnlyUsableSides)

@@ -592,6 +592,49 @@ TEST_F(PicOperations, CommittingANeutralValueAfterAPreviewGivesTheOriginalBack)
     EXPECT_EQ(win->UndoList().Count(), 1);
 }
 
+TEST_F(PicOperations, AnAdjustmentThatFailsLeavesNoPreviewNoStepAndAnUnmodifiedPicture)
+{
+    // Rotated by 45 degrees a 10 x 30000 picture would pass the pixel limit; by 90 it fits.
+    struct Case {
+        const char* Name;
+        std::function<void(TCVPicChildWin&)> Before;
+    } cases[] = {
+        {"failed first preview", [](TCVPicChildWin&) {}},
+        {"failed preview after a shown one", [](TCVPicChildWin& W) { W.RotatePicture(90, clRed, true); }},
+        {"earlier step kept", [](TCVPicChildWin& W) { W.Flip(); }},
+    };
+    const auto expectRotateError = [](TCVPicChildWin& W, bool Preview) {
+        try {
+            W.RotatePicture(45, clRed, Preview);
+            ADD_FAILURE() << "the rotation did not fail";
+        } catch (const std::exception& E) {
+            EXPECT_NE(std::string(E.what()).find("Rotate Error. Picture of"), std::string::npos) << E.what();
+            EXPECT_NE(std::string(E.what()).find("pixels is too large"), std::string::npos) << E.what();
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto win = NewWindow(10, 30000);
+        c.Before(*win);
+        win->SetModified(false);
+        const int steps = win->UndoList().Count();
+        const TPicCopy original = Copy(win->IsPreviewing() ? *win->Preview().SavedBitmap() : win->Picture());
+
+        expectRotateError(*win, true);
+        EXPECT_FALSE(win->IsPreviewing()) << "the failed parameters count as shown";
+        EXPECT_TRUE(SamePixels(win->Picture(), original));
+        EXPECT_EQ(win->PictureScrollBox().UpdateCount(), 0);
+
+        // OK then applies the rotation again, and it fails again.
+        expectRotateError(*win, false);
+        EXPECT_FALSE(win->IsPreviewing());
+        EXPECT_TRUE(SamePixels(win->Picture(), original));
+        EXPECT_FALSE(win->Modified());
+        EXPECT_EQ(win->UndoList().Count(), steps) << "an undo step for a change not made";
+        EXPECT_FALSE(TBasicCVChild::WaitCursorShown());
+    }
+}
+
 TEST_F(PicOperations, AFailingOperationStillEndsTheWaitAndTheUpdate)
 {
     auto win = NewWindow();
