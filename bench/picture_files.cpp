@@ -46,12 +46,9 @@ void LoadPicture(const std::string& Input)
 void LoadThumbnail(const std::string& Input)
 {
     TFileStream Stream(Input, fmOpenRead | fmShareDenyWrite);
-    TJPEGImage Jpeg;
-    Jpeg.LoadFromStream(Stream);
-    Jpeg.Scale = jsEighth;
-    Jpeg.Performance = jpBestSpeed;
     TBitmap Bmp;
-    Jpeg.AssignTo(Bmp);
+    int W = 0, H = 0;
+    TJPEGImage::DecodeStream(Stream, Bmp, [](int, int) { return jsEighth; }, W, H);
     benchmark::DoNotOptimize(Bmp.Bits());
 }
 

@@ -8,21 +8,15 @@
 void TScaledPicture::LoadScaled(TStream& Stream, const TShownSize& Shown, int& W, int& H)
 {
     if (!IsBMPStream(Stream) && IsJPEGStream(Stream)) {
-        TJPEGImage Image;
-        Image.LoadFromStream(Stream);
-        W = Image.NaturalWidth();
-        H = Image.NaturalHeight();
-        int ShownW = 0, ShownH = 0;
-        Shown(W, H, ShownW, ShownH);
-        Image.Performance = jpBestSpeed;
-        Image.Scale = jsFullSize;
-        for (const auto& [Scale, Denom] : {std::pair{jsEighth, 8}, {jsQuarter, 4}, {jsHalf, 2}}) {
-            if ((W + Denom - 1) / Denom >= 2 * ShownW && (H + Denom - 1) / Denom >= 2 * ShownH) {
-                Image.Scale = Scale;
-                break;
-            }
-        }
-        Image.AssignTo(*this);
+        // Decoded from the stream as it is read: no copy of the file in memory.
+        TJPEGImage::DecodeStream(Stream, *this, [&Shown](int PW, int PH) {
+            int ShownW = 0, ShownH = 0;
+            Shown(PW, PH, ShownW, ShownH);
+            for (const auto& [Scale, Denom] : {std::pair{jsEighth, 8}, {jsQuarter, 4}, {jsHalf, 2}})
+                if ((PW + Denom - 1) / Denom >= 2 * ShownW && (PH + Denom - 1) / Denom >= 2 * ShownH)
+                    return Scale;
+            return jsFullSize;
+        }, W, H);
         return;
     }
     LoadPictureFromStream(Stream, false);

@@ -323,7 +323,8 @@ bool TPictureScrollBox::ReplacePicture(const std::function<void(TEffectsBitmap&)
         TEffectsBitmap loaded;
         Load(loaded);
         loaded.SetPixelFormat(pf24bit);
-        FPicture->Assign(&loaded);
+        // The loaded pixels become the picture's: no second copy of a big picture.
+        FPicture->TakeFrom(loaded);
         FPicture->GifLoadOptions = std::move(loaded.GifLoadOptions);
         PictureReplaced();
         return true;

@@ -457,9 +457,22 @@ void TBitmap::Assign(const TGraphic* Source)
     FHeight = source->FHeight;
     FRowBytes = source->FRowBytes;
     FPixelFormat = source->FPixelFormat;
-    FTransparent = source->FTransparent;
-    TransparentMode = source->TransparentMode;
-    FTransparentColor = source->FTransparentColor;
+    CopyTransparency(*source);
+}
+
+void TBitmap::CopyTransparency(const TBitmap& Source)
+{
+    FTransparent = Source.FTransparent;
+    TransparentMode = Source.TransparentMode;
+    FTransparentColor = Source.FTransparentColor;
+}
+
+void TBitmap::TakeFrom(TBitmap& Other)
+{
+    if (&Other == this)
+        return;
+    TakePixels(Other);
+    CopyTransparency(Other);
 }
 
 TColor TBitmap::TransparentColor() const

@@ -209,9 +209,13 @@ public:
     // Takes size, format, palette and pixels of Other without copying (transparency and canvas
     // stay); Other is left empty.
     void TakePixels(TBitmap& Other);
+    // What Assign(&Other) makes (pixels, format, palette and transparency), the pixels taken from
+    // Other without a copy; Other is left empty.
+    void TakeFrom(TBitmap& Other);
 
 private:
     friend void ReadBMP(TStream& Stream, TBitmap& Bitmap);
+    void CopyTransparency(const TBitmap& Source);
     // Storage for W x H in pf; every byte set to Fill.
     void Allocate(int W, int H, TPixelFormat pf, uint8_t Fill);
     int FWidth = 0;

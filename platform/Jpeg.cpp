@@ -12,9 +12,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <type_traits>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace {
 
@@ -94,28 +96,94 @@ template <typename F>
     throw EInvalidGraphic(Format("JPEG error #%d", Err.Pub.msg_code));
 }
 
+// ---- Source over a TStream -------------------------------------------------------------------
+// Reads the stream a buffer at a time, so a file is decoded without a copy of it in memory. Its end
+// (or a short file) gives the library a fake end-of-image marker with a warning, as a memory source
+// does, so both see the same bytes and make the same pixels.
+struct TStreamSource {
+    jpeg_source_mgr Pub;
+    TStream* Stream;
+    bool StartOfFile;
+    uint8_t Buffer[64 * 1024];
+};
+
+static_assert(std::is_standard_layout_v<TStreamSource>);
+
+TStreamSource& SourceOf(j_decompress_ptr cinfo)
+{
+    return *reinterpret_cast<TStreamSource*>(cinfo->src);
+}
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo)
+{
+    TStreamSource& Src = SourceOf(cinfo);
+    int64_t Got = 0;
+    bool Failed = false;
+    try {
+        Got = Src.Stream->Read(Src.Buffer, static_cast<int64_t>(sizeof Src.Buffer));
+    } catch (...) {
+        ErrorsOf(reinterpret_cast<j_common_ptr>(cinfo)).StreamError = std::current_exception();
+        Failed = true;
+    }
+    if (Failed)
+        Fail(reinterpret_cast<j_common_ptr>(cinfo), TFailure::Stream);
+    if (Got <= 0) {
+        if (Src.StartOfFile)
+            ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        static const JOCTET FakeEnd[] = {0xFF, JPEG_EOI};
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        Src.Pub.next_input_byte = FakeEnd;
+        Src.Pub.bytes_in_buffer = sizeof FakeEnd;
+        return TRUE;
+    }
+    Src.StartOfFile = false;
+    Src.Pub.next_input_byte = Src.Buffer;
+    Src.Pub.bytes_in_buffer = static_cast<size_t>(Got);
+    return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long Count)
+{
+    TStreamSource& Src = SourceOf(cinfo);
+    while (Count > 0) {
+        if (Src.Pub.bytes_in_buffer == 0)
+            FillInputBuffer(cinfo);
+        const size_t Step = std::min(Src.Pub.bytes_in_buffer, static_cast<size_t>(Count));
+        Src.Pub.next_input_byte += Step;
+        Src.Pub.bytes_in_buffer -= Step;
+        Count -= static_cast<long>(Step);
+    }
+}
+
+void TermSource(j_decompress_ptr) {}
+
 struct TDecompressor {
     jpeg_decompress_struct Info{};
     TErrorManager Err;
     bool Created = false;
+    std::unique_ptr<TStreamSource> Source; // when decoding straight from a stream
 
     // Creates the decompressor over Data and reads the header. Raises on a damaged header.
     TDecompressor(const uint8_t* Data, size_t Size)
     {
-        InitErrors(Err);
-        Info.err = &Err.Pub;
-        Info.client_data = &Err;
-        const bool Ok = Guarded(Err, [&] {
-            jpeg_create_decompress(&Info);
-            Created = true;
-            Info.progress = &Err.Progress;
-            jpeg_mem_src(&Info, Data, static_cast<unsigned long>(Size));
-            jpeg_read_header(&Info, TRUE);
-        });
-        if (!Ok) {
-            Destroy();
-            RaiseFailure(Err);
-        }
+        Open([&] { jpeg_mem_src(&Info, Data, static_cast<unsigned long>(Size)); });
+    }
+    // The same over the rest of Stream, read as the decoding goes.
+    explicit TDecompressor(TStream& Stream)
+    {
+        Source = std::make_unique<TStreamSource>();
+        Source->Stream = &Stream;
+        Source->StartOfFile = true;
+        Source->Pub.init_source = InitSource;
+        Source->Pub.fill_input_buffer = FillInputBuffer;
+        Source->Pub.skip_input_data = SkipInputData;
+        Source->Pub.resync_to_restart = jpeg_resync_to_restart;
+        Source->Pub.term_source = TermSource;
+        Source->Pub.next_input_byte = nullptr;
+        Source->Pub.bytes_in_buffer = 0;
+        Open([&] { Info.src = &Source->Pub; });
     }
     ~TDecompressor() { Destroy(); }
     TDecompressor(const TDecompressor&) = delete;
@@ -126,6 +194,26 @@ struct TDecompressor {
         if (Created)
             jpeg_destroy_decompress(&Info);
         Created = false;
+    }
+
+private:
+    template <typename F>
+    void Open(F&& SetSource)
+    {
+        InitErrors(Err);
+        Info.err = &Err.Pub;
+        Info.client_data = &Err;
+        const bool Ok = Guarded(Err, [&] {
+            jpeg_create_decompress(&Info);
+            Created = true;
+            Info.progress = &Err.Progress;
+            SetSource();
+            jpeg_read_header(&Info, TRUE);
+        });
+        if (!Ok) {
+            Destroy();
+            RaiseFailure(Err);
+        }
     }
 };
 
@@ -295,6 +383,76 @@ void Encode(const TBitmap& Source, TStream& Stream, int Quality, bool Progressiv
 
 } // namespace
 
+namespace {
+
+// Decodes the picture D has read the header of into Dest as a 24-bit bitmap at Scale.
+void DecodeInto(TDecompressor& D, TBitmap& Dest, TJPEGScale Scale, TJPEGPerformance Performance)
+{
+    jpeg_decompress_struct& Info = D.Info;
+    // The size is checked before the library or the bitmap allocates the picture.
+    CheckPictureSize(Info.image_width, Info.image_height);
+
+    const bool Cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
+    const bool Inverted = Info.saw_Adobe_marker;
+    std::vector<uint8_t> CmykRow;
+    const bool Ok = Guarded(D.Err, [&] {
+        if (Cmyk)
+            Info.out_color_space = JCS_CMYK;
+        else {
+#ifdef JCS_EXTENSIONS
+            Info.out_color_space = JCS_EXT_BGR;
+#else
+            Info.out_color_space = JCS_RGB;
+#endif
+        }
+        Info.scale_num = 1;
+        Info.scale_denom = ScaleDenominator(Scale);
+        if (Performance == jpBestSpeed) {
+            Info.dct_method = JDCT_IFAST;
+            Info.do_fancy_upsampling = FALSE;
+            Info.do_block_smoothing = FALSE;
+        }
+        jpeg_start_decompress(&Info);
+        const int W = static_cast<int>(Info.output_width);
+        const int H = static_cast<int>(Info.output_height);
+        Dest.Assign(nullptr);
+        Dest.SetPixelFormat(pf24bit);
+        Dest.SetSize(W, H);
+        if (Cmyk)
+            CmykRow.resize(static_cast<size_t>(W) * 4);
+        // Rows go straight into the bitmap, a band at a time; only CMYK passes through a row buffer.
+        constexpr int kBand = 16;
+        JSAMPROW Rows[kBand];
+        while (Info.output_scanline < Info.output_height) {
+            const int First = static_cast<int>(Info.output_scanline);
+            if (Cmyk) {
+                Rows[0] = CmykRow.data();
+                if (jpeg_read_scanlines(&Info, Rows, 1) != 1)
+                    break;
+                CmykRowToBgr(CmykRow.data(), Dest.ScanLine(First), W, Inverted);
+                continue;
+            }
+            const int Count = std::min(kBand, H - First);
+            for (int I = 0; I < Count; ++I)
+                Rows[I] = Dest.ScanLine(First + I);
+            const int Read = static_cast<int>(jpeg_read_scanlines(&Info, Rows, static_cast<JDIMENSION>(Count)));
+            if (Read == 0)
+                break;
+#ifndef JCS_EXTENSIONS
+            for (int I = 0; I < Read; ++I)
+                for (int X = 0; X < W; ++X)
+                    std::swap(Rows[I][X * 3], Rows[I][X * 3 + 2]);
+#endif
+        }
+        // Skips whatever follows the last row (or the fake end a truncated file gets).
+        jpeg_abort_decompress(&Info);
+    });
+    if (!Ok)
+        RaiseFailure(D.Err);
+}
+
+} // namespace
+
 // ---- TJPEGImage ------------------------------------------------------------------------------
 TJPEGImage::TJPEGImage() = default;
 TJPEGImage::~TJPEGImage() = default;
@@ -385,67 +543,16 @@ void TJPEGImage::AssignTo(TBitmap& Dest) const
         return;
     }
     TDecompressor D(FData.data(), FData.size());
-    jpeg_decompress_struct& Info = D.Info;
-    // The size is checked before the library or the bitmap allocates the picture.
-    CheckPictureSize(Info.image_width, Info.image_height);
+    DecodeInto(D, Dest, Scale, Performance);
+}
 
-    const bool Cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
-    const bool Inverted = Info.saw_Adobe_marker;
-    std::vector<uint8_t> CmykRow;
-    const bool Ok = Guarded(D.Err, [&] {
-        if (Cmyk)
-            Info.out_color_space = JCS_CMYK;
-        else {
-#ifdef JCS_EXTENSIONS
-            Info.out_color_space = JCS_EXT_BGR;
-#else
-            Info.out_color_space = JCS_RGB;
-#endif
-        }
-        Info.scale_num = 1;
-        Info.scale_denom = ScaleDenominator(Scale);
-        if (Performance == jpBestSpeed) {
-            Info.dct_method = JDCT_IFAST;
-            Info.do_fancy_upsampling = FALSE;
-            Info.do_block_smoothing = FALSE;
-        }
-        jpeg_start_decompress(&Info);
-        const int W = static_cast<int>(Info.output_width);
-        const int H = static_cast<int>(Info.output_height);
-        Dest.Assign(nullptr);
-        Dest.SetPixelFormat(pf24bit);
-        Dest.SetSize(W, H);
-        if (Cmyk)
-            CmykRow.resize(static_cast<size_t>(W) * 4);
-        // Rows go straight into the bitmap, a band at a time; only CMYK passes through a row buffer.
-        constexpr int kBand = 16;
-        JSAMPROW Rows[kBand];
-        while (Info.output_scanline < Info.output_height) {
-            const int First = static_cast<int>(Info.output_scanline);
-            if (Cmyk) {
-                Rows[0] = CmykRow.data();
-                if (jpeg_read_scanlines(&Info, Rows, 1) != 1)
-                    break;
-                CmykRowToBgr(CmykRow.data(), Dest.ScanLine(First), W, Inverted);
-                continue;
-            }
-            const int Count = std::min(kBand, H - First);
-            for (int I = 0; I < Count; ++I)
-                Rows[I] = Dest.ScanLine(First + I);
-            const int Read = static_cast<int>(jpeg_read_scanlines(&Info, Rows, static_cast<JDIMENSION>(Count)));
-            if (Read == 0)
-                break;
-#ifndef JCS_EXTENSIONS
-            for (int I = 0; I < Read; ++I)
-                for (int X = 0; X < W; ++X)
-                    std::swap(Rows[I][X * 3], Rows[I][X * 3 + 2]);
-#endif
-        }
-        // Skips whatever follows the last row (or the fake end a truncated file gets).
-        jpeg_abort_decompress(&Info);
-    });
-    if (!Ok)
-        RaiseFailure(D.Err);
+void TJPEGImage::DecodeStream(TStream& Stream, TBitmap& Dest, const TPickScale& Pick, int& W, int& H)
+{
+    TDecompressor D(Stream);
+    CheckPictureSize(D.Info.image_width, D.Info.image_height);
+    W = static_cast<int>(D.Info.image_width);
+    H = static_cast<int>(D.Info.image_height);
+    DecodeInto(D, Dest, Pick(W, H), jpBestSpeed);
 }
 
 void TJPEGImage::Draw(TCanvas& Canvas, const TRect& Rect) const

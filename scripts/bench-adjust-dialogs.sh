@@ -3,17 +3,18 @@
 # opens (area averaging) beside the same box-averaged reduction in ImageMagick (-scale) and libvips
 # (shrink), then opening each dialog and one change of its setting up to the repainted preview.
 #
-# The copy is timed as scripts/bench-common.sh describes: Canvello inside bench_adjust_dialogs
-# (--time, a fresh process per run, the picture loaded outside the time); ImageMagick from .mpc less
-# a base that negates every pixel; libvips by its own clock from .v to .v in memory, less a plain copy.
+# The copy is timed as scripts/bench-common.sh describes, the sides interleaved round by round:
+# Canvello inside bench_adjust_dialogs (--time, the picture loaded outside the time); ImageMagick from
+# .mpc less a base in the same round that negates every pixel; libvips inside ref_vips from the
+# resident picture to the result in memory.
 # One thread on every side (the copy is single-threaded in Canvello). libvips's shrink averages boxes of
 # the factor's integer part and reduces the fraction that is left with its lanczos3 kernel: close to,
 # not quite, the same work.
 #
-# Usage: scripts/bench-adjust-dialogs.sh [REPEAT]      (default 3; BUILD=folder picks the build folder)
+# Usage: scripts/bench-adjust-dialogs.sh [ROUNDS]      (default 5; BUILD=folder measures that build as it is)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-repeat=${1:-3}
+repeat=${1:-5}
 # shellcheck source=scripts/bench-common.sh
 source "$root/scripts/bench-common.sh"
 
@@ -26,15 +27,14 @@ echo "Making the 6000 x 4000 picture..."
 mapped_copies "$work/photo.bmp"
 read -r pw ph < <("$bench" --time previewsize)
 
-cv=$(canvello_ms scaledcopy "$work/photo.bmp" "$pw" "$ph" 1)
-magick_ms "$work/photo.mpc" -scale "${pw}x${ph}!"
-ref_im=$op_ms
-vips_ms "$work/photo.v" shrink "$(awk -v a=6000 -v b="$pw" 'BEGIN { print a / b }')" \
-  "$(awk -v a=4000 -v b="$ph" 'BEGIN { print a / b }')"
-ref_vips=$op_ms
-format='%-22s %11s %10s %10s %9s %9s\n'
-printf "$format" "operation" "Canvello ms" "IM ms" "vips ms" "Cv/IM" "Cv/vips"
-printf "$format" "preview copy ${pw}x${ph}" "$cv" "$ref_im" "$ref_vips" "$(ratio "$cv" "$ref_im")" "$(ratio "$cv" "$ref_vips")"
+interleave "$(printf '%q ' cv_ms scaledcopy "$work/photo.bmp" "$pw" "$ph" 1)" \
+  "$(printf '%q ' magick_op_ms "$work/photo.mpc" -scale "${pw}x${ph}!")" \
+  "$(printf '%q ' vips_ms shrink "$work/photo.v" "$(awk -v a=6000 -v b="$pw" 'BEGIN { print a / b }')" \
+    "$(awk -v a=4000 -v b="$ph" 'BEGIN { print a / b }')")"
+format='%-22s %19s %19s %13s %19s %13s\n'
+printf "$format" "operation" "Canvello min / med" "IM min / med" "Cv/IM" "vips min / med" "Cv/vips"
+table_row "$format" "preview copy ${pw}x${ph}" 0 1 2
+echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratios Canvello / the other."
 thread_note
 echo
 echo "Opening each dialog (its preview copy included) and one change of its setting (no reference tool"

@@ -27,38 +27,25 @@ export QT_QPA_PLATFORM=offscreen
 
 make_plasma_photo
 mapped_copies "$work/photo.ppm"
-vips copy "$work/small.ppm" "$work/small.v"
 
-ref() { reference_ms "$work/photo" "$work/small" "$@"; }
-
-cv_open=$(canvello_ms open "$work/photo.jpg" "" 1)
-cv_jpeg_save=$(canvello_ms jpeg-save "$work/photo.jpg" "$mem/cv-out.jpg" 1)
-cv_gif_save=$(canvello_ms gif-save "$work/photo.jpg" "$mem/cv-out.gif" 1)
+format='%-34s %19s %19s %13s %19s %13s %19s %13s\n'
+printf "$format" "operation (6000 x 4000)" "Canvello min / med" "IM min / med" "Cv/IM" "vips min / med" "Cv/vips" \
+  "libjpeg min / med" "Cv/jpeg"
+jpeg_rows "$format" "JPEG open to shown window" open "$work/photo.jpg"
+interleave "$(q cv_ms gif-save "$work/photo.jpg" "$mem/cv-out.gif" 1)" \
+  "$(q magick_op_ms "$work/photo.mpc" -o "$mem/im-out.gif" -colors 256 -dither FloydSteinberg)"
+table_row "$format" "GIF save (256 colours, F-S)" 0 1 - -
 mkdir -p "$work/renames"
-cv_renames=$(canvello_ms renames "$work/renames" "" 1)
-rm -rf "$work/renames" "$mem"/cv-*
-
-im_load=$(ref "$im" BIG.jpg null:)
-vips_load=$(ref vips avg BIG.jpg)
-djpeg_load=$(ref djpeg -outfile /dev/null BIG.jpg)
-im_jpeg_save=$(magick_write_ms "$work/photo.mpc" "$mem/im-out.jpg" -quality 90 -sampling-factor 2x2)
-vips_jpeg_save=$(ref vips jpegsave BIG.v "$mem/vips-out.jpg" --Q 90 --subsample-mode on)
-cjpeg_save=$(ref cjpeg -quality 90 -outfile "$mem/cjpeg-out.jpg" BIG.ppm)
-im_gif_save=$(magick_write_ms "$work/photo.mpc" "$mem/im-out.gif" -colors 256 -dither FloydSteinberg)
-rm -f "$mem"/*-out.*
-
-format='%-34s %11s %10s %10s %10s %8s %8s %8s\n'
-printf "$format" "operation (6000 x 4000)" "Canvello ms" "IM ms" "vips ms" "jpeg ms" "Cv/IM" "Cv/vips" "Cv/jpeg"
-row() {
-  printf "$format" "$1" "$2" "$3" "$4" "$5" "$(ratio "$2" "$3")" "$(ratio "$2" "$4")" "$(ratio "$2" "$5")"
-}
-row "JPEG open to shown window" "$cv_open" "$im_load" "$vips_load" "$djpeg_load"
-row "JPEG save (q 90, 4:2:0)" "$cv_jpeg_save" "$im_jpeg_save" "$vips_jpeg_save" "$cjpeg_save"
-row "GIF save (256 colours, F-S)" "$cv_gif_save" "$im_gif_save" n/a n/a
-row "1,000 renames, 4 windows told" "$cv_renames" n/a n/a n/a
+interleave "$(q cv_ms renames "$work/renames" "" 1)"
+table_row "$format" "1,000 renames, 4 windows told" 0 - - -
+rm -rf "$work/renames" "$mem"/*-out.*
 echo
-thread_note "libjpeg's tools run on one thread"
+echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratios Canvello / the other."
+thread_note "libjpeg runs on one thread"
 echo "Canvello's open holds the decode, the window and its first paint; the references only decode."
-echo "IM: the load is its wall time less that on 16 x 16; saves from .mpc after -negate, less that base."
-echo "vips: wall time less that on 16 x 16 (load: vips avg of the .jpg; save: jpegsave from .v)."
-echo "jpeg: djpeg to /dev/null; cjpeg -quality 90 from PPM."
+echo "IM: no clock of its own: the load is its wall time less that on 16 x 16; saves from .mpc after -negate,"
+echo "    less that base to null:, in the same round."
+echo "vips (ref_vips): load: the .jpg to pixels in memory; save: jpegsave Q 90, subsample on, from the"
+echo "    resident picture. Its GIF save is set beside Canvello's in scripts/bench-gif.sh."
+echo "libjpeg (ref_jpeg): decode to RGB; encode quality 90 (4:2:0) from a PPM in memory."
+echo "not timed: libjpeg writes no GIF; no reference tool renames pictures."

@@ -1,20 +1,21 @@
 # Helpers shared by the benchmark scripts (sourced, not run). The script sets $root (the source tree)
-# and $repeat (runs per timing) first; sourcing sets $build to $BUILD or build-bench in the tree.
+# and $repeat (rounds, at least 5) first; sourcing sets $build to $BUILD or build-bench in the tree.
 #
 # How the sides are made alike:
-# - Canvello is timed inside its benchmark program (--time), one fresh process per run, the best of
-#   $repeat runs: no start-up, no load, and cold like the reference tools, which also start afresh.
-# - ImageMagick reads its memory-mapped cache format (.mpc), which maps the file but reads no pixel;
-#   so its base is the read with an operation that touches every pixel (-negate) and writes to null:,
-#   and every row runs that base and then its operation. Base and row are timed in the same round,
-#   once per round; the row's time is its best less the base's best.
-# - libvips is timed by its own clock (--vips-progress, "done in"), which leaves out its start-up, from
-#   a .v file (mapped, nothing decoded) to a .v file in memory (/dev/shm); the row's time is its best
-#   less the best of a plain "vips copy" of the same input to the same place, taken in the same rounds.
-# - A command-line tool without such a clock (giflib, libjpeg's tools, vips draw_flood) is timed by
-#   its wall time on the big picture less its wall time on a 16 x 16 one, each in every round.
-# - Thread counts are set alike on every side: bench_threads sets them and thread_note says which.
+# - Every side is one fresh process per run that prints the milliseconds of its own work, timed inside
+#   it: Canvello by its benchmark program (--time), libvips, libjpeg and giflib by the small programs
+#   in bench/reference (ref_vips, ref_jpeg, ref_gif), which load the input (libvips: and make it
+#   resident with vips_image_copy_memory) before their clock starts. No start-up on any side.
+# - The sides run interleaved, A B C then C B A, for $rounds rounds (at least five); each side's
+#   minimum and median are reported, and the ratios of both.
+# - ImageMagick has no such clock: its rows are its wall time less that of a base run in the same
+#   round (for operations: read .mpc, -negate to make every pixel resident, to null:; for loads: the
+#   same load of a 16 x 16 picture), and the tables say so.
+# - Thread counts are set alike on every side: bench_threads sets them (CANVELLO_THREADS included) and
+#   thread_note says which.
+# - BUILD=folder measures an existing build as it is: no configuring, no building.
 build=${BUILD:-$root/build-bench}
+rounds=$(( ${repeat:-5} > 5 ? ${repeat:-5} : 5 ))
 
 # Exits with a message unless TOOL is on the path; PACKAGE is the Debian package that has it.
 need_tool() {
@@ -31,15 +32,22 @@ magick_tool() {
 # only when it fails; sets $bench to the program.
 build_bench() {
   local log
+  bench=$build/bench/bench_$1
+  refs=$build/bench/reference
+  if [ -n "${BUILD:-}" ]; then
+    [ -x "$bench" ] || { echo "$bench is not built (BUILD=$BUILD is used as it is)" >&2; exit 1; }
+    return 0
+  fi
   log=$(mktemp)
   if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCANVELLO_TESTS=OFF -DCANVELLO_BENCH=ON &&
-         cmake --build "$build" -j"$(nproc)" --target "bench_$1"; } >"$log" 2>&1; then
+         cmake --build "$build" -j"$(nproc)" --target "bench_$1" ref_jpeg &&
+  { ! grep -q '^VIPS_FOUND:INTERNAL=1' "$build/CMakeCache.txt" || cmake --build "$build" --target ref_vips; } &&
+  { [ ! -e /usr/include/gif_lib.h ] || cmake --build "$build" --target ref_gif; }; } >"$log" 2>&1; then
     cat "$log" >&2
     rm -f "$log"
     exit 1
   fi
   rm -f "$log"
-  bench=$build/bench/bench_$1
 }
 
 # Sets $work to a new temporary folder and $mem to one in memory (/dev/shm when it is there) for the
@@ -89,9 +97,10 @@ bench_threads() {
   threads=$1
   canvello_threads=${2:-$1}
   export MAGICK_THREAD_LIMIT=$threads OMP_NUM_THREADS=$threads VIPS_CONCURRENCY=$threads
+  export CANVELLO_THREADS=$canvello_threads
 }
 thread_note() {
-  echo "Threads: $threads on every side (Canvello $canvello_threads, MAGICK_THREAD_LIMIT=$MAGICK_THREAD_LIMIT, VIPS_CONCURRENCY=$VIPS_CONCURRENCY)${1:+; $1}"
+  echo "Threads: $threads on every side (CANVELLO_THREADS=$CANVELLO_THREADS, MAGICK_THREAD_LIMIT=$MAGICK_THREAD_LIMIT, OMP_NUM_THREADS=$OMP_NUM_THREADS, VIPS_CONCURRENCY=$VIPS_CONCURRENCY)${1:+; $1}"
 }
 
 # The system policy caps ImageMagick's pixel cache far below the pictures benchmarked (up to
@@ -111,119 +120,114 @@ POLICY
   export MAGICK_CONFIGURE_PATH=$work
 }
 
-# Wall time in microseconds of one run of a command (its output thrown away).
-wall_us() {
+# Wall time in milliseconds of one run of a command (its output thrown away).
+wall_ms() {
   local start end
   start=$(date +%s%N)
   "$@" >/dev/null 2>&1
   end=$(date +%s%N)
-  echo $(( (end - start) / 1000 ))
+  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e6 }'
 }
 
-# The smaller of two numbers (the first when the second is empty).
-min_of() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == "" || a + 0 < b + 0) print a; else print b }'; }
-
-# Microseconds as milliseconds with three decimals.
-us_to_ms() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1000 }'; }
-
-# Best wall time in milliseconds of $repeat runs of a command (its output thrown away).
-best_ms() {
-  local best=
-  local i
-  for ((i = 0; i < repeat; i++)); do best=$(min_of "$(wall_us "$@")" "$best"); done
-  us_to_ms "$best"
+# The milliseconds of a row that has no clock of its own: the wall time of ROW less that of BASE, run
+# one after the other. Usage: wall_less_ms "BASE WORDS" "ROW WORDS" (each eval'd).
+wall_less_ms() {
+  local b r
+  b=$(eval "wall_ms $1")
+  r=$(eval "wall_ms $2")
+  awk -v a="$r" -v b="$b" 'BEGIN { printf "%.3f", a - b }'
 }
 
-# A - B in milliseconds with three decimals.
-diff_ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a - b }'; }
-
-# A / B to four significant digits ("n/a" when either is missing or B is not positive).
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && a != "n/a" && b != "n/a" && b > 0) printf "%.4g", a / b; else print "n/a" }'; }
-
-# Runs BASE and ROW, given as two strings of shell words (eval'd), once each per round for $repeat
-# rounds, each timed by TIMER (a function printing microseconds for one run of its arguments);
-# sets $base_ms and $row_ms to their best times and $op_ms to row less base.
-paired_ms() {
-  local timer=$1 base=$2 row=$3 bb= br=
-  local r
-  for ((r = 0; r < repeat; r++)); do
-    bb=$(min_of "$(eval "$timer $base")" "$bb")
-    br=$(min_of "$(eval "$timer $row")" "$br")
-  done
-  base_ms=$(us_to_ms "$bb")
-  row_ms=$(us_to_ms "$br")
-  op_ms=$(diff_ms "$row_ms" "$base_ms")
-}
-
-# ImageMagick ($im) on a picture in .mpc: the base reads it, negates every pixel (which makes them all
-# resident) and writes to null:; the row does the same with OPERATION... after the negation.
-# Usage: magick_ms PICTURE.mpc OPERATION...   Sets $op_ms and $base_ms (see paired_ms).
-magick_ms() {
-  local picture=$1
-  shift
-  paired_ms wall_us "$(printf '%q ' "$im" "$picture" -negate null:)" \
-    "$(printf '%q ' "$im" "$picture" -negate "$@" null:)"
-}
-
-# ImageMagick ($im) writing PICTURE.mpc, after the base's negation, to OUTPUT with OPTIONS..., less the
-# base that writes to null:; the output is removed. Usage: magick_write_ms PICTURE.mpc OUTPUT [OPTIONS...]
-# Echoes the milliseconds.
-magick_write_ms() {
-  local picture=$1 output=$2
-  shift 2
-  paired_ms wall_us "$(printf '%q ' "$im" "$picture" -negate null:)" \
-    "$(printf '%q ' "$im" "$picture" -negate "$@" "$output")"
-  rm -f "${output#*:}"
-  echo "$op_ms"
-}
-
-# libvips's own time in microseconds for one run of vips with ARGUMENTS: the sum of the "done in"
-# times that --vips-progress reports (no start-up, no opening of files).
-vips_clock_us() {
-  vips --vips-progress "$@" 2>&1 </dev/null | tr '\r' '\n' |
-    awk '/done in/ { t = $0; sub(/.*done in /, "", t); sub(/s.*/, "", t); sum += t } END { printf "%d", sum * 1e6 }'
-}
-
-# libvips's time for OPERATION on INPUT.v written to a .v in memory, less a plain copy of the same
-# input to the same place, both by its own clock in every round.
-# Usage: vips_ms INPUT.v OPERATION [ARGUMENTS...]  (the arguments after the output's)
-# Sets $op_ms and $base_ms.
-vips_ms() {
-  local input=$1 op=$2
-  shift 2
-  paired_ms vips_clock_us "$(printf '%q ' copy "$input" "$mem/copy.v")" \
-    "$(printf '%q ' "$op" "$input" "$mem/out.v" "$@")"
-  rm -f "$mem/copy.v" "$mem/out.v"
-}
-
-# A tool without its own clock: wall time on the big picture less that on the small one, each in
-# every round. Usage: big_less_small_ms BIG SMALL COMMAND..., with BIG in the command's arguments
-# where the picture's path without extension goes. Sets $op_ms and $base_ms (the small run).
-big_less_small_ms() {
-  local big=$1 small=$2
-  shift 2
-  local on_big=("${@//BIG/$big}") on_small=("${@//BIG/$small}")
-  paired_ms wall_us "$(printf '%q ' "${on_small[@]}")" "$(printf '%q ' "${on_big[@]}")"
-}
-reference_ms() { big_less_small_ms "$@"; echo "$op_ms"; }
-
-# Canvello's time inside its benchmark program: "$bench --time ARGUMENTS..." (which must ask for one
-# run) in each of $repeat fresh processes, the best of them, in milliseconds.
-canvello_ms() {
-  local best= t
-  local r
-  for ((r = 0; r < repeat; r++)); do
-    t=$("$bench" --time "$@" 2>/dev/null) || { echo "$bench --time $* failed" >&2; return 1; }
-    best=$(min_of "$t" "$best")
-  done
-  echo "$best"
-}
-
-# Old interface, kept until every script has moved to magick_ms: the .mpc read alone (touches no
-# pixel) and an operation less that base.
-magick_io_ms() { best_ms "$im" "$1" null:; }
+# ImageMagick ($im) on PICTURE.mpc: OPERATION... after a negation that makes every pixel resident,
+# to OUTPUT (null: when not given), less the same without the operation to null:. One run.
+# Usage: magick_op_ms PICTURE.mpc [-o OUTPUT] OPERATION...
 magick_op_ms() {
-  local base=$1 picture=$2
+  local picture=$1 output=null: t
+  shift
+  if [ "${1:-}" = -o ]; then output=$2; shift 2; fi
+  t=$(wall_less_ms "$(printf '%q ' "$im" "$picture" -negate null:)" "$(printf '%q ' "$im" "$picture" -negate "$@" "$output")")
+  [ "$output" = null: ] || rm -f "${output#*:}"
+  echo "$t"
+}
+
+# The arguments quoted for eval, as interleave takes its sides.
+q() { printf '%q ' "$@"; }
+
+# ImageMagick ($im) loading PICTURE and writing nothing, less the same load of SMALL, one run.
+# Usage: magick_load_ms PICTURE SMALL
+magick_load_ms() { wall_less_ms "$(q "$im" "$2" null:)" "$(q "$im" "$1" null:)"; }
+
+# Canvello's time for one run inside its benchmark program: "$bench --time ARGUMENTS...", which must
+# ask for one run.
+cv_ms() { "$bench" --time "$@" 2>/dev/null || { echo "$bench --time $* failed" >&2; return 1; }; }
+
+# The reference programs' time for one run (see bench/reference).
+vips_ms() { [ -x "$refs/ref_vips" ] || { echo "ref_vips is not built (libvips-dev)" >&2; return 1; }; "$refs/ref_vips" "$@"; }
+jpeg_ms() { "$refs/ref_jpeg" "$@"; }
+gif_ms() { [ -x "$refs/ref_gif" ] || { echo "ref_gif is not built (libgif-dev)" >&2; return 1; }; "$refs/ref_gif" "$@"; }
+
+# The minimum and median of the numbers given, with three decimals.
+min_median() {
+  printf '%s\n' "$@" | sort -g |
+    awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f %.3f\n", v[1], m }'
+}
+
+# Runs each SIDE (a string of shell words, eval'd, printing the milliseconds of one run) once per
+# round for $rounds rounds, in the order given in even rounds and backwards in odd ones, so no side
+# runs all its rounds first. Sets side_min[i] and side_med[i] for the i-th side.
+# Usage: interleave SIDE...
+interleave() {
+  local -a sides=("$@") samples=()
+  local n=$# r k i t
+  for ((r = 0; r < rounds; r++)); do
+    for ((k = 0; k < n; k++)); do
+      i=$(( r % 2 ? n - 1 - k : k ))
+      t=$(eval "${sides[i]}") || { echo "failed: ${sides[i]}" >&2; return 1; }
+      samples[i]+="$t "
+    done
+  done
+  side_min=() side_med=()
+  for ((i = 0; i < n; i++)); do
+    # shellcheck disable=SC2086
+    read -r "side_min[i]" "side_med[i]" < <(min_median ${samples[i]})
+  done
+}
+
+# A / B to three significant digits, "-" when B is not a positive time.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b + 0 > 0) printf "%.3g", a / b; else print "-" }'; }
+
+# Side I's cell "min / median", and the cell of side 0 against side I: "min-ratio / median-ratio".
+side_cell() { echo "${side_min[$1]} / ${side_med[$1]}"; }
+ratio_cell() { echo "$(ratio "${side_min[0]}" "${side_min[$1]}") / $(ratio "${side_med[0]}" "${side_med[$1]}")"; }
+
+# One table row: LABEL, then for side 0 its cell and for each further side its cell and the ratio of
+# side 0 to it. Sides given as "-" were not timed (the script's notes say why).
+# Usage: table_row FORMAT LABEL SIDE-INDEX...   (FORMAT: printf's, LABEL then the cells)
+table_row() {
+  local format=$1 label=$2 i
   shift 2
-  diff_ms "$(best_ms "$im" "$picture" "$@" null:)" "$base"
+  local -a cells=()
+  for i in "$@"; do
+    if [ "$i" = - ]; then cells+=("not timed" "");
+    elif [ ${#cells[@]} -eq 0 ]; then cells+=("$(side_cell "$i")");
+    else cells+=("$(side_cell "$i")" "$(ratio_cell "$i")"); fi
+  done
+  # shellcheck disable=SC2059
+  printf "$format" "$label" "${cells[@]}"
+}
+
+# The rows every side has for the 6000 x 4000 photo ($work/photo.jpg, .ppm, .mpc, .v, small.jpg of
+# make_plasma_photo and mapped_copies): Canvello's OPERATION on the JPEG beside the others' decode of
+# it, then Canvello's save of SAVE-INPUT beside the others' JPEG saves (quality 90, 4:2:0), into
+# $mem. Usage: jpeg_rows FORMAT LOAD-LABEL LOAD-OPERATION SAVE-INPUT
+jpeg_rows() {
+  local format=$1
+  interleave "$(q cv_ms "$3" "$work/photo.jpg" "" 1)" "$(q magick_load_ms "$work/photo.jpg" "$work/small.jpg")" \
+    "$(q vips_ms jpegload "$work/photo.jpg")" "$(q jpeg_ms decode "$work/photo.jpg")"
+  table_row "$format" "$2" 0 1 2 3
+  interleave "$(q cv_ms jpeg-save "$4" "$mem/cv-out.jpg" 1)" \
+    "$(q magick_op_ms "$work/photo.mpc" -o "$mem/im-out.jpg" -quality 90 -sampling-factor 2x2)" \
+    "$(q vips_ms jpegsave "$work/photo.v" "$mem/vips-out.jpg")" "$(q jpeg_ms encode "$work/photo.ppm" "$mem/jpeg-out.jpg")"
+  table_row "$format" "JPEG save (q 90, 4:2:0)" 0 1 2 3
+  rm -f "$mem"/*-out.jpg
 }

@@ -5,14 +5,15 @@
 #
 # The work on every side: read the file, decode it at 1/8 scale (the JPEG library's shrink on load),
 # shrink the result to fit 149 x 132 (the dialog's preview area: 149 x 99 here), keep it in memory.
-# Canvello inside bench_picture_dialogs (--time, a fresh process per run, no start-up): "preview" is
-# the quick shrink the dialog uses by default, "preview-resampled" the area averaging, "dialog" the way
-# from a selection to the preview taken by the dialog (the decoding on its worker thread). libvips is
-# vips thumbnail to a .v in memory (/dev/shm), ImageMagick -define jpeg:size (its shrink on load) with
-# -thumbnail to null:, djpeg -scale 1/8 -dct fast -nosmooth to /dev/null; all three by wall time less
-# that on a 16 x 16 JPEG. One thread everywhere.
+# The sides are timed as scripts/bench-common.sh describes, interleaved round by round: Canvello
+# inside bench_picture_dialogs (--time): "preview" is the quick shrink the dialog uses by default,
+# "preview-resampled" the area averaging, "dialog" the way from a selection to the preview taken by the
+# dialog (the decoding on its worker thread); libvips inside ref_vips (vips_thumbnail of the file to
+# pixels in memory), libjpeg inside ref_jpeg (scale 1/8, fast DCT, no fancy upsampling: the decode
+# alone); ImageMagick -define jpeg:size (its shrink on load) with -thumbnail to null:, by wall time
+# less that on a 16 x 16 JPEG in the same round. One thread everywhere.
 #
-# Usage: scripts/bench-picture-dialogs.sh [REPEAT]      (default 5; BUILD=folder picks the build folder)
+# Usage: scripts/bench-picture-dialogs.sh [ROUNDS]      (default 5; BUILD=folder measures that build as it is)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 repeat=${1:-5}
@@ -24,28 +25,24 @@ bench_threads 1
 
 make_plasma_photo
 
-ref() { reference_ms "$work/photo" "$work/small" "$@"; }
-
-cv_quick=$(canvello_ms preview "$work/photo.jpg" 1)
-cv_resampled=$(canvello_ms preview-resampled "$work/photo.jpg" 1)
-cv_dialog=$(canvello_ms dialog "$work/photo.jpg" 1)
-
-vips_thumb=$(ref vips thumbnail BIG.jpg "$mem/thumb.v" 149 --height 132)
-rm -f "$mem/thumb.v"
-im_thumb=$(ref "$im" -define jpeg:size=298x264 BIG.jpg -thumbnail 149x132 null:)
-djpeg_eighth=$(ref djpeg -scale 1/8 -dct fast -nosmooth -outfile /dev/null BIG.jpg)
-
-format='%-34s %11s %10s %10s %10s %8s %8s %8s\n'
-printf "$format" "operation (6000 x 4000 JPEG)" "Canvello ms" "vips ms" "IM ms" "djpeg ms" "Cv/vips" "Cv/IM" "Cv/djpeg"
-row() {
-  printf "$format" "$1" "$2" "$vips_thumb" "$im_thumb" "$djpeg_eighth" "$(ratio "$2" "$vips_thumb")" \
-    "$(ratio "$2" "$im_thumb")" "$(ratio "$2" "$djpeg_eighth")"
+magick_thumb_ms() {
+  wall_less_ms "$(q "$im" -define jpeg:size=298x264 "$2" -thumbnail 149x132 null:)" \
+    "$(q "$im" -define jpeg:size=298x264 "$1" -thumbnail 149x132 null:)"
 }
-row "preview, quick shrink" "$cv_quick"
-row "preview, area averaging" "$cv_resampled"
-row "selection to preview in the dialog" "$cv_dialog"
+format='%-34s %19s %19s %13s %19s %13s %19s %13s\n'
+printf "$format" "operation (6000 x 4000 JPEG)" "Canvello min / med" "vips min / med" "Cv/vips" "IM min / med" "Cv/IM" \
+  "libjpeg min / med" "Cv/jpeg"
+row() {
+  interleave "$(q cv_ms "$2" "$work/photo.jpg" 1)" "$(q vips_ms thumbnail "$work/photo.jpg" 149 132)" \
+    "$(q magick_thumb_ms "$work/photo.jpg" "$work/small.jpg")" "$(q jpeg_ms decode-eighth "$work/photo.jpg")"
+  table_row "$format" "$1" 0 1 2 3
+}
+row "preview, quick shrink" preview
+row "preview, area averaging" preview-resampled
+row "selection to preview in the dialog" dialog
 echo
+echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratios Canvello / the other."
 thread_note "Canvello decodes the preview on one worker thread"
-echo "vips: vips thumbnail to 149 x 132 into a .v in /dev/shm; IM: -define jpeg:size=298x264 -thumbnail"
-echo "      149x132 to null:; djpeg: -scale 1/8 -dct fast -nosmooth (the decode alone, as Canvello's)."
-echo "      All three by wall time less that on a 16 x 16 JPEG."
+echo "vips (ref_vips): vips_thumbnail to 149 x 132, pixels in memory; IM: -define jpeg:size=298x264"
+echo "      -thumbnail 149x132 to null:, wall time less that on a 16 x 16 JPEG (no clock of its own);"
+echo "      libjpeg (ref_jpeg): scale 1/8, fast DCT, no fancy upsampling (the decode alone, as Canvello's)."

@@ -3,17 +3,17 @@
 # ImageMagick, libvips and libjpeg-turbo's djpeg and cjpeg on the same pictures, and prints each time
 # in milliseconds with the ratio Canvello / each (below 1 is faster).
 #
-# The sides are timed as scripts/bench-common.sh describes: Canvello inside bench_picture_files
-# (--time, a fresh process per run, no start-up; a save starts from pixels loaded before the time);
-# ImageMagick from .mpc with a base that negates every pixel, or, for a load, its wall time less that
-# on a 16 x 16 picture; libvips, djpeg and cjpeg by wall time less that on the 16 x 16 picture
-# (libvips's own clock does not fit: a load's clocks overlap, and a save's output is not a .v like
-# the plain copy that would be taken out). Every save writes into memory (/dev/shm),
-# so Canvello's flush to disc costs nothing there, as the reference tools make none. The BMP save is
-# also set beside a plain write of the same bytes (raw-write). JPEG saves are quality 90 with 4:2:0
-# chroma subsampling (libjpeg's default, and vips jpegsave --subsample-mode on). One thread everywhere.
+# The sides are timed as scripts/bench-common.sh describes, interleaved round by round: Canvello
+# inside bench_picture_files (--time; a save starts from pixels loaded before the time); libjpeg
+# inside ref_jpeg (a decode from opening the file to RGB in memory, the encode from a PPM in memory);
+# libvips inside ref_vips (a load from the file to the pixels resident, the save from a resident
+# picture); ImageMagick by wall time, a load less that of the 16 x 16 picture, a save from .mpc less
+# the base that negates every pixel to null:. Every save writes into memory (/dev/shm), so Canvello's
+# flush to disc costs nothing there, as the reference tools make none. The BMP save is also set beside
+# a plain write of the same bytes (raw-write). JPEG saves are quality 90 with 4:2:0 chroma
+# subsampling. One thread everywhere.
 #
-# Usage: scripts/bench-picture-files.sh [REPEAT]      (default 5; BUILD=folder picks the build folder)
+# Usage: scripts/bench-picture-files.sh [ROUNDS]      (default 5; BUILD=folder measures that build as it is)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 repeat=${1:-5}
@@ -27,57 +27,34 @@ make_plasma_photo
 mapped_copies "$work/photo.ppm"
 "$im" "$work/photo.ppm" -type TrueColor BMP3:"$work/photo.bmp"
 "$im" "$work/small.ppm" -type TrueColor BMP3:"$work/small.bmp"
-vips copy "$work/small.ppm" "$work/small.v"
 
-# ImageMagick's time for writing its picture (after the base) to OUTPUT, less the base that writes to
-# null:. Usage: magick_save_ms OUTPUT [OPTIONS...]; echoes the milliseconds.
-magick_save_ms() {
-  local output=$1
-  shift
-  paired_ms wall_us "$(printf '%q ' "$im" "$work/photo.mpc" -negate null:)" \
-    "$(printf '%q ' "$im" "$work/photo.mpc" -negate "$@" "$output")"
-  rm -f "${output#*:}"
-  echo "$op_ms"
-}
-ref() { reference_ms "$work/photo" "$work/small" "$@"; }
 
-cv_bmp_load=$(canvello_ms bmp-load "$work/photo.bmp" "" 1)
-cv_bmp_save=$(canvello_ms bmp-save "$work/photo.bmp" "$mem/cv-out.bmp" 1)
-cv_raw_write=$(canvello_ms raw-write "$work/photo.bmp" "$mem/cv-raw.bmp" 1)
-cv_jpeg_load=$(canvello_ms jpeg-load "$work/photo.jpg" "" 1)
-cv_jpeg_save=$(canvello_ms jpeg-save "$work/photo.bmp" "$mem/cv-out.jpg" 1)
-cv_jpeg_thumb=$(canvello_ms jpeg-thumb "$work/photo.jpg" "" 1)
-rm -f "$mem"/cv-*
+format='%-24s %19s %19s %13s %19s %13s %19s %13s\n'
+printf "$format" "operation (6000 x 4000)" "Canvello min / med" "IM min / med" "Cv/IM" "vips min / med" "Cv/vips" \
+  "libjpeg min / med" "Cv/jpeg"
 
-im_bmp_load=$(ref "$im" BIG.bmp null:)
-im_bmp_save=$(magick_save_ms BMP3:"$mem/im-out.bmp")
-im_jpeg_load=$(ref "$im" BIG.jpg null:)
-im_jpeg_save=$(magick_save_ms "$mem/im-out.jpg" -quality 90 -sampling-factor 2x2)
-djpeg_ms=$(ref djpeg -outfile /dev/null BIG.jpg)
-djpeg_fast=$(ref djpeg -scale 1/8 -dct fast -nosmooth -outfile /dev/null BIG.jpg)
-cjpeg_ms=$(ref cjpeg -quality 90 -outfile "$mem/cjpeg-out.jpg" BIG.ppm)
-vips_jpeg_load=$(ref vips avg BIG.jpg)
-vips_jpeg_thumb=$(ref vips avg "BIG.jpg[shrink=8]")
-vips_jpeg_save=$(ref vips jpegsave BIG.v "$mem/vips-out.jpg" --Q 90 --subsample-mode on)
-rm -f "$mem/vips-out.jpg"
-
-format='%-24s %11s %10s %10s %10s %8s %8s %8s\n'
-printf "$format" "operation (6000 x 4000)" "Canvello ms" "IM ms" "vips ms" "jpeg ms" "Cv/IM" "Cv/vips" "Cv/jpeg"
-row() {
-  printf "$format" "$1" "$2" "$3" "$4" "$5" "$(ratio "$2" "$3")" "$(ratio "$2" "$4")" "$(ratio "$2" "$5")"
-}
-row "BMP load" "$cv_bmp_load" "$im_bmp_load" n/a n/a
-row "BMP save" "$cv_bmp_save" "$im_bmp_save" n/a n/a
-row "raw write (72 MB)" "$cv_raw_write" n/a n/a n/a
-row "JPEG load" "$cv_jpeg_load" "$im_jpeg_load" "$vips_jpeg_load" "$djpeg_ms"
-row "JPEG save (q 90, 4:2:0)" "$cv_jpeg_save" "$im_jpeg_save" "$vips_jpeg_save" "$cjpeg_ms"
-row "JPEG 1/8 decode" "$cv_jpeg_thumb" n/a "$vips_jpeg_thumb" "$djpeg_fast"
+interleave "$(q cv_ms bmp-load "$work/photo.bmp" "" 1)" "$(q magick_load_ms "$work/photo.bmp" "$work/small.bmp")"
+table_row "$format" "BMP load" 0 1 - -
+interleave "$(q cv_ms bmp-save "$work/photo.bmp" "$mem/cv-out.bmp" 1)" \
+  "$(q magick_op_ms "$work/photo.mpc" -o BMP3:"$mem/im-out.bmp")"
+table_row "$format" "BMP save" 0 1 - -
+interleave "$(q cv_ms bmp-save "$work/photo.bmp" "$mem/cv-out.bmp" 1)" "$(q cv_ms raw-write "$work/photo.bmp" "$mem/cv-raw.bmp" 1)"
+bmp_over_raw="$(ratio_cell 1)"
+printf "$format" "raw write (72 MB)" "$(side_cell 1)" "not timed" "" "not timed" "" "not timed" ""
+jpeg_rows "$format" "JPEG load" jpeg-load "$work/photo.bmp"
+interleave "$(q cv_ms jpeg-thumb "$work/photo.jpg" "" 1)" "$(q vips_ms jpegload-shrink8 "$work/photo.jpg")" \
+  "$(q jpeg_ms decode-eighth "$work/photo.jpg")"
+table_row "$format" "JPEG 1/8 decode" 0 - 1 2
+rm -f "$mem"/*-out.* "$mem/cv-raw.bmp"
 echo
-echo "BMP save / raw write of the same bytes: $(ratio "$cv_bmp_save" "$cv_raw_write")"
-thread_note "libjpeg's tools run on one thread"
-echo "IM: BMP and JPEG load are its wall time less that on 16 x 16 (from .bmp, .jpg); saves from .mpc"
-echo "    after -negate, less that base (JPEG: -quality 90 -sampling-factor 2x2)."
-echo "vips: wall time less that on 16 x 16: a load is vips avg of the .jpg (decodes, writes nothing), the"
-echo "      1/8 decode the same with [shrink=8] (libjpeg's scaled decode, its default DCT and upsampling);"
-echo "      the save is jpegsave --Q 90 --subsample-mode on from .v (mapped, nothing decoded)."
-echo "jpeg: djpeg; cjpeg -quality 90 from PPM; djpeg -scale 1/8 -dct fast -nosmooth (as Canvello's thumbnails)."
+echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratios Canvello / the other."
+echo "BMP save / raw write of the same bytes (min / median, interleaved): $bmp_over_raw"
+thread_note "libjpeg runs on one thread"
+echo "not timed: no BMP in libjpeg; libvips reads BMP only through ImageMagick; ImageMagick has no 1/8 decode"
+echo "    alone (its jpeg:size picks a scale and then resizes)."
+echo "IM: no clock of its own: a load is its wall time less that on 16 x 16 (.bmp, .jpg), a save from .mpc"
+echo "    after -negate less that base to null: (JPEG: -quality 90 -sampling-factor 2x2), in the same round."
+echo "vips (ref_vips): load: the .jpg to pixels in memory; 1/8: the same with shrink=8 (libjpeg's scaled"
+echo "    decode, its default DCT and upsampling); save: jpegsave Q 90, subsample on, from the resident picture."
+echo "libjpeg (ref_jpeg): decode to RGB; encode quality 90 (4:2:0) from a PPM in memory; 1/8: scale 1/8,"
+echo "    fast DCT, no fancy upsampling (as Canvello's thumbnails)."

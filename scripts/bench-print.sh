@@ -7,16 +7,16 @@
 # what Qt's PDF writer does) and writing them. ImageMagick's PDF writer is shut off by the system's
 # security policy and libvips has none, so the references write the same pixels, deflated the same
 # way, into a TIFF file (no predictor); the output sizes are printed to show the work is alike.
-# Canvello is timed inside bench_print_preview (--time printpdf, a fresh process per run, the picture
-# made outside the time); ImageMagick from .mpc less a base that negates every pixel and writes to
-# null: (the row negates too, then writes the TIFF); libvips by its own clock from .v less a plain
-# copy. Every side writes into memory (/dev/shm). One thread on every side (the print is
+# The sides run interleaved round by round (scripts/bench-common.sh): Canvello inside
+# bench_print_preview (--time printpdf, the picture made outside the time); ImageMagick from .mpc less
+# a base in the same round that negates every pixel and writes to null: (the row negates too, then
+# writes the TIFF); libvips inside ref_vips from the resident picture. Every side writes into memory (/dev/shm). One thread on every side (the print is
 # single-threaded in Canvello).
 #
-# Usage: scripts/bench-print.sh [REPEAT]      (default 3; BUILD=folder picks the build folder)
+# Usage: scripts/bench-print.sh [ROUNDS]      (default 5; BUILD=folder measures that build as it is)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-repeat=${1:-3}
+repeat=${1:-5}
 # shellcheck source=scripts/bench-common.sh
 source "$root/scripts/bench-common.sh"
 
@@ -28,19 +28,17 @@ echo "Making the 6000 x 4000 picture..."
 "$bench" --inputs "$work"
 mapped_copies "$work/photo.ppm"
 
-cv=$(canvello_ms printpdf "$mem/cv.pdf" 1)
 peak=$("$bench" --time printpdf "$mem/cv.pdf" 1 2>&1 >/dev/null | sed -n 's/^peak memory: //p')
-paired_ms wall_us "$(printf '%q ' "$im" "$work/photo.mpc" -negate null:)" \
-  "$(printf '%q ' "$im" "$work/photo.mpc" -negate -compress zip -quality 60 -define tiff:predictor=1 "$mem/im.tif")"
-ref_im=$op_ms
+interleave "$(printf '%q ' cv_ms printpdf "$mem/cv.pdf" 1)" \
+  "$(printf '%q ' magick_op_ms "$work/photo.mpc" -o "$mem/im.tif" -compress zip -quality 60 -define tiff:predictor=1)" \
+  "$(printf '%q ' vips_ms tiffsave "$work/photo.v" "$mem/vips.tif")"
+"$im" "$work/photo.mpc" -compress zip -quality 60 -define tiff:predictor=1 "$mem/im.tif"
 im_size=$(stat -c %s "$mem/im.tif")
-paired_ms vips_clock_us "$(printf '%q ' copy "$work/photo.v" "$mem/copy.v")" \
-  "$(printf '%q ' tiffsave "$work/photo.v" "$mem/vips.tif" --compression deflate --level 6 --predictor none)"
-ref_vips=$op_ms
 vips_size=$(stat -c %s "$mem/vips.tif")
-format='%-26s %11s %10s %10s %9s %9s\n'
-printf "$format" "operation" "Canvello ms" "IM ms" "vips ms" "Cv/IM" "Cv/vips"
-printf "$format" "print 6000x4000 @600 dpi" "$cv" "$ref_im" "$ref_vips" "$(ratio "$cv" "$ref_im")" "$(ratio "$cv" "$ref_vips")"
+format='%-26s %19s %19s %13s %19s %13s\n'
+printf "$format" "operation" "Canvello min / med" "IM min / med" "Cv/IM" "vips min / med" "Cv/vips"
+table_row "$format" "print 6000x4000 @600 dpi" 0 1 2
+echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratios Canvello / the other."
 echo "Output sizes: Canvello PDF $(stat -c %s "$mem/cv.pdf"), ImageMagick TIFF $im_size, libvips TIFF $vips_size bytes"
 echo "Canvello's peak memory: $peak"
 thread_note

@@ -5,14 +5,15 @@
 # their distance (fuzz 12.5%, about 32 of 255) where the wand compares each channel, and its inner-edge
 # morphology finds the edge pixels of the mask where the tracing also chains them into polygons.
 #
-# Canvello's times are measured inside the program (bench_selections --time), without the load or the
-# process start. ImageMagick reads its memory-mapped cache format (.mpc) and writes to null:; its time
-# is the best wall time of the operation less that of the same read and write alone.
+# The sides are timed as scripts/bench-common.sh describes, interleaved round by round: Canvello
+# inside bench_selections (--time), without the load or the process start; ImageMagick from .mpc, its
+# wall time less a base in the same round that reads, negates every pixel (so all are resident, as
+# Canvello's are) and writes to null:.
 #
-# Usage: scripts/bench-selections.sh [REPEAT]      (default 3; BUILD=folder picks the build folder)
+# Usage: scripts/bench-selections.sh [ROUNDS]      (default 5; BUILD=folder measures that build as it is)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-repeat=${1:-3}
+repeat=${1:-5}
 # shellcheck source=scripts/bench-common.sh
 source "$root/scripts/bench-common.sh"
 
@@ -23,20 +24,15 @@ echo "Making the 6000 x 4000 picture and the wand's mask..."
 "$im" "$work/landscape.bmp" "$work/landscape.mpc"
 "$im" "$work/mask.bmp" -colorspace Gray "$work/mask.mpc"
 
-im_ms() {
-  local picture=$1
-  shift
-  magick_op_ms "$(magick_io_ms "$work/$picture.mpc")" "$work/$picture.mpc" "$@"
-}
-
-printf '%-10s %12s %12s %8s   %s\n' "operation" "Canvello ms" "IM ms" "ratio" "ImageMagick"
+format='%-10s %19s %19s %13s   %s\n'
+printf "$format" "operation" "Canvello min / med" "IM min / med" "Cv/IM" "ImageMagick"
 row() {
   local op=$1 input=$2 picture=$3
   shift 3
-  local cv ref
-  cv=$("$bench" --time "$op" "$work/$input" "$repeat")
-  ref=$(im_ms "$picture" "$@")
-  printf '%-10s %12s %12s %8s   %s\n' "$op" "$cv" "$ref" "$(ratio "$cv" "$ref")" "$*"
+  interleave "$(printf '%q ' cv_ms "$op" "$work/$input" 1)" "$(printf '%q ' magick_op_ms "$work/$picture.mpc" "$@")"
+  table_row "$format" "$op" 0 1 | sed "s|\$|$*|"
 }
 row wand   landscape.bmp landscape -fill red -fuzz 12.5% -draw "color 3000,800 floodfill"
 row trace1 mask.bmp      mask      -morphology EdgeIn Diamond
+echo
+echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratio Canvello / ImageMagick."

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -274,6 +275,60 @@ TEST(BitmapAssign, CopiesEverythingAndStaysIndependent)
     EXPECT_TRUE(b.Empty());
     EXPECT_EQ(b.Width(), 0);
     EXPECT_EQ(b.Height(), 0);
+}
+
+TEST(BitmapAssign, TakeFromMakesWhatAssignMakesWithoutACopy)
+{
+    const auto Make = [](TPixelFormat Format, bool Transparent, TColor Fixed) {
+        auto B = std::make_unique<TBitmap>(5, 3, Format);
+        B->SetPixelColor(4, 2, clYellow);
+        B->SetPixelColor(0, 0, clRed);
+        B->SetTransparent(Transparent);
+        if (Fixed != clDefault)
+            B->SetTransparentColor(Fixed);
+        return B;
+    };
+    const struct {
+        const char* Name;
+        TPixelFormat Format;
+        bool Transparent;
+        TColor Fixed;
+    } Cases[] = {
+        {"24-bit, opaque", pf24bit, false, clDefault},
+        {"8-bit with its palette, fixed transparent colour", pf8bit, true, clYellow},
+        {"1-bit, automatic transparency", pf1bit, true, clDefault},
+        {"32-bit", pf32bit, false, clDefault},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        auto Source = Make(C.Format, C.Transparent, C.Fixed);
+        TBitmap Assigned(7, 7, pf4bit);
+        Assigned.SetTransparent(!C.Transparent);
+        Assigned.SetTransparentColor(clBlue);
+        TBitmap Taken(7, 7, pf4bit);
+        Taken.SetTransparent(!C.Transparent);
+        Taken.SetTransparentColor(clBlue);
+        Assigned.Assign(Source.get());
+        const uint8_t* Pixels = Source->Bits();
+        Taken.TakeFrom(*Source);
+
+        EXPECT_EQ(Taken.Bits(), Pixels); // the storage itself, not a copy
+        EXPECT_TRUE(Source->Empty());
+        EXPECT_EQ(Taken.Width(), Assigned.Width());
+        EXPECT_EQ(Taken.Height(), Assigned.Height());
+        EXPECT_EQ(Taken.PixelFormat(), Assigned.PixelFormat());
+        EXPECT_EQ(Taken.Palette(), Assigned.Palette());
+        EXPECT_EQ(Taken.Transparent(), Assigned.Transparent());
+        EXPECT_EQ(Taken.TransparentMode, Assigned.TransparentMode);
+        EXPECT_EQ(Taken.TransparentColor(), Assigned.TransparentColor());
+        for (int Y = 0; Y < 3; ++Y)
+            for (int X = 0; X < 5; ++X)
+                EXPECT_EQ(Taken.GetPixel(X, Y), Assigned.GetPixel(X, Y)) << X << "," << Y;
+    }
+    TBitmap Self(2, 2);
+    Self.SetPixelColor(1, 1, clRed);
+    Self.TakeFrom(Self);
+    EXPECT_EQ(Self.GetPixel(1, 1), clRed);
 }
 
 TEST(BitmapAssign, OtherGraphicsRenderThemselvesOrRefuse)

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <jpeglib.h>
@@ -296,6 +297,14 @@ TEST(Jpeg, DamagedHeadersRaiseInvalidGraphic)
             EXPECT_EQ(Message.rfind("JPEG error #", 0), 0u) << Message;
         else
             EXPECT_EQ(Message, C.Message);
+        // Decoding straight from the stream refuses it the same way.
+        EXPECT_EQ(InvalidGraphicMessage([&] {
+                      TBytesStream Stream(C.Bytes.data(), static_cast<int64_t>(C.Bytes.size()));
+                      TBitmap Bmp;
+                      int SW = 0, SH = 0;
+                      TJPEGImage::DecodeStream(Stream, Bmp, [](int, int) { return jsFullSize; }, SW, SH);
+                  }),
+                  Message);
         int W = -1, H = -1;
         if (C.Message.rfind("Picture of", 0) != 0) {
             EXPECT_FALSE(TJPEGImage::ReadHeaderSize(C.Bytes.data(), C.Bytes.size(), W, H));
@@ -499,4 +508,118 @@ TEST(Jpeg, EmptyPictureFailsToEncodeWithALibraryError)
     EXPECT_TRUE(Jpeg.Empty());
     TMemoryStream Out;
     EXPECT_EQ(InvalidGraphicMessage([&] { Jpeg.SaveToStream(Out); }), JpegError(JERR_EMPTY_IMAGE));
+}
+
+namespace {
+// Hands out at most Chunk bytes per read, and raises EReadError once FailAt bytes have been read
+// (never when FailAt is negative).
+class TTrickleStream : public TBytesStream {
+public:
+    TTrickleStream(const std::vector<uint8_t>& Bytes, int64_t Chunk, int64_t FailAt = -1)
+        : TBytesStream(Bytes.data(), static_cast<int64_t>(Bytes.size())), FChunk(Chunk), FFailAt(FailAt)
+    {
+    }
+    int64_t Read(void* Buffer, int64_t Count) override
+    {
+        if (FFailAt >= 0 && Position() >= FFailAt)
+            throw EReadError("read failed");
+        return TBytesStream::Read(Buffer, std::min(Count, FChunk));
+    }
+
+private:
+    int64_t FChunk;
+    int64_t FFailAt;
+};
+
+// Bytes with a 100 KB comment segment after the start marker: the header reader skips it across
+// several of the source's buffers.
+std::vector<uint8_t> WithLongComment(const std::vector<uint8_t>& Bytes)
+{
+    std::vector<uint8_t> Out(Bytes.begin(), Bytes.begin() + 2);
+    for (int Segment = 0; Segment < 2; ++Segment) {
+        const size_t Length = 50000;
+        Out.insert(Out.end(), {0xFF, 0xFE, uint8_t(Length >> 8), uint8_t(Length & 0xFF)});
+        Out.insert(Out.end(), Length - 2, uint8_t('c'));
+    }
+    Out.insert(Out.end(), Bytes.begin() + 2, Bytes.end());
+    return Out;
+}
+
+std::unique_ptr<TBitmap> NoiseBitmap(int W, int H)
+{
+    auto Bmp = std::make_unique<TBitmap>(W, H, pf24bit);
+    uint32_t Seed = 7;
+    for (int Y = 0; Y < H; ++Y)
+        for (uint8_t* P = Bmp->ScanLine(Y); P < Bmp->ScanLine(Y) + 3 * W; ++P)
+            *P = static_cast<uint8_t>((Seed = Seed * 1103515245u + 12345u) >> 24);
+    return Bmp;
+}
+
+bool SamePixels(const TBitmap& A, const TBitmap& B)
+{
+    if (A.Width() != B.Width() || A.Height() != B.Height() || A.PixelFormat() != B.PixelFormat())
+        return false;
+    for (int Y = 0; Y < A.Height(); ++Y)
+        if (std::memcmp(A.ScanLine(Y), B.ScanLine(Y), static_cast<size_t>(A.Width()) * 3) != 0)
+            return false;
+    return true;
+}
+} // namespace
+
+TEST(Jpeg, DecodingFromTheStreamMakesThePixelsOfTheKeptBytes)
+{
+    const std::vector<uint8_t> Noise = Encode(*NoiseBitmap(500, 500));
+    ASSERT_GT(Noise.size(), 2u * 64 * 1024); // past the source's buffer twice
+    const struct {
+        const char* Name;
+        std::vector<uint8_t> Bytes;
+    } Files[] = {
+        {"baseline", ReadBytes(JpegFixture("baseline.jpg"))},
+        {"progressive", ReadBytes(JpegFixture("progressive.jpg"))},
+        {"grey", ReadBytes(JpegFixture("grey.jpg"))},
+        {"cmyk", ReadBytes(JpegFixture("cmyk.jpg"))},
+        {"truncated", ReadBytes(JpegFixture("truncated.jpg"))},
+        {"noise, several buffers", Noise},
+        {"noise cut in its scan", std::vector<uint8_t>(Noise.begin(), Noise.begin() + Noise.size() * 2 / 3)},
+        {"long comment before the tables", WithLongComment(ReadBytes(JpegFixture("baseline.jpg")))},
+    };
+    for (const auto& F : Files) {
+        for (TJPEGScale Scale : {jsFullSize, jsHalf, jsEighth}) {
+            for (int64_t Chunk : {int64_t(1) << 30, int64_t(1000)}) {
+                SCOPED_TRACE(testing::Message() << F.Name << ", scale " << Scale << ", reads of " << Chunk);
+                auto Kept = LoadJpeg(F.Bytes);
+                Kept->Scale = Scale;
+                Kept->Performance = jpBestSpeed;
+                TBitmap Expected;
+                Kept->AssignTo(Expected);
+
+                TTrickleStream Stream(F.Bytes, Chunk);
+                TBitmap Direct(3, 3, pf8bit); // decoding replaces size and format
+                int W = 0, H = 0, PickedW = 0, PickedH = 0;
+                TJPEGImage::DecodeStream(Stream, Direct, [&](int PW, int PH) {
+                    PickedW = PW;
+                    PickedH = PH;
+                    return Scale;
+                }, W, H);
+                EXPECT_EQ(W, Kept->NaturalWidth());
+                EXPECT_EQ(H, Kept->NaturalHeight());
+                EXPECT_EQ(PickedW, W);
+                EXPECT_EQ(PickedH, H);
+                EXPECT_TRUE(SamePixels(Direct, Expected));
+            }
+        }
+    }
+}
+
+TEST(Jpeg, StreamReadErrorsPropagateAsThemselves)
+{
+    const std::vector<uint8_t> Noise = Encode(*NoiseBitmap(500, 500));
+    // In the header, at a refill of the source's buffer, and midway through the scan.
+    for (int64_t FailAt : {int64_t(0), int64_t(100), int64_t(64 * 1024), int64_t(Noise.size() / 2)}) {
+        SCOPED_TRACE(FailAt);
+        TTrickleStream Stream(Noise, 100, FailAt);
+        TBitmap Bmp;
+        int W = 0, H = 0;
+        EXPECT_THROW(TJPEGImage::DecodeStream(Stream, Bmp, [](int, int) { return jsFullSize; }, W, H), EReadError);
+    }
 }
