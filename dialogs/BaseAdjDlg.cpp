@@ -139,7 +139,10 @@ void TBaseAdjDialog::LoadPosition(TRegistry& Registry)
         const QSize frame = frameGeometry().size().expandedTo(size());
         left = std::clamp<int32_t>(left, 0, std::max(0, screen.width() - frame.width()));
         top = std::clamp<int32_t>(top, 0, std::max(0, screen.height() - frame.height()));
-        move(left, top);
+        // The stored place is that of the client area, restored as such: frame sizes differ between
+        // window managers and are not known before the first show, so mixing the frame position with
+        // the client position would move the dialog by the title bar at every opening.
+        setGeometry(QRect(QPoint(left, top), size()));
         FPositionDesigned = true;
     }
     Registry.CloseKey();
@@ -149,8 +152,8 @@ void TBaseAdjDialog::SavePosition(TRegistry& Registry)
 {
     if (!Registry.OpenKey(SDialogsKey, true))
         return;
-    Registry.WriteInteger("WinLeft", x());
-    Registry.WriteInteger("WinTop", y());
+    Registry.WriteInteger("WinLeft", geometry().x());
+    Registry.WriteInteger("WinTop", geometry().y());
     Registry.CloseKey();
 }
 
