@@ -1,6 +1,7 @@
 // The text tool's "Add Text" dialog and the drawing of its recent texts.
 #include "controls/AddTextDlg.h"
 
+#include "controls/Memo.h"
 #include "controls/XPanels.h"
 #include "globals/UIServicesIntf.h"
 #include "platform/SysUtils.h"
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -153,7 +153,7 @@ TAddTextDialog::TAddTextDialog(QWidget* Parent) : QDialog(Parent)
     FMemoPanel->setObjectName("MemoPanel");
     FMemoPanel->SetBevelInner(bvLowered);
     FMemoPanel->SetBevelOuter(bvLowered);
-    FMemo = new QPlainTextEdit(FMemoPanel);
+    FMemo = new TMemo(FMemoPanel);
     FMemo->setObjectName("Memo");
     FMemo->setFrameShape(QFrame::NoFrame);
     FMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

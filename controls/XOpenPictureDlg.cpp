@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -23,6 +25,7 @@
 
 #include <sys/stat.h>
 #include <QToolTip>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -289,6 +292,29 @@ TExtraButtonLefts ExtraButtonLefts(TPictureDialogExtraButtons Buttons, int Panel
 
 // ---- The dialogs ------------------------------------------------------------------------------------------
 
+namespace {
+
+// Widens the detail list's Size, Type and Date columns to their whole text (never narrower than they
+// are), and gives the name column what is left of the list's width.
+void FitDetailColumns(QTreeView& View)
+{
+    QHeaderView* Header = View.header();
+    if (!Header || Header->count() < 2)
+        return;
+    int Others = 0;
+    for (int Column = 1; Column < Header->count(); ++Column) {
+        const int Needed =
+            std::max(static_cast<QAbstractItemView&>(View).sizeHintForColumn(Column), Header->sectionSizeHint(Column));
+        if (Needed > Header->sectionSize(Column))
+            Header->resizeSection(Column, Needed);
+        Others += Header->sectionSize(Column);
+    }
+    const int Rest = View.viewport()->width() - Others;
+    Header->resizeSection(0, std::max(Rest, Header->sectionSizeHint(0)));
+}
+
+} // namespace
+
 TXCustomOpenPictureDialog::TXCustomOpenPictureDialog(QWidget* Parent) : QFileDialog(Parent)
 {
     setOption(QFileDialog::DontUseNativeDialog, true);
@@ -340,6 +366,12 @@ TXCustomOpenPictureDialog::TXCustomOpenPictureDialog(QWidget* Parent) : QFileDia
     ClearPreview();
     // Room for the file list's columns beside the picture panel.
     resize(sizeHint().expandedTo(QSize(640 + kPicturePanelWidth, 440)));
+    // The detail list shows its columns' whole text once a folder's entries are in.
+    auto* Files = findChild<QFileSystemModel*>();
+    auto* Details = findChild<QTreeView*>("treeView");
+    if (Files && Details)
+        connect(Files, &QFileSystemModel::directoryLoaded, Details, [Details] { FitDetailColumns(*Details); },
+                Qt::QueuedConnection);
 
     connect(this, &QFileDialog::currentChanged, this, [this](const QString& Path) { PreviewFile(Path.toStdString()); });
     connect(this, &QFileDialog::directoryEntered, this,

@@ -12,10 +12,11 @@ xvfb=$!
 trap 'kill $wm $xvfb 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 export DISPLAY="$display"
 for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-wm=$!
-for _ in $(seq 1 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
-# openbox announces itself before it manages new windows; a window mapped in that moment may never be
+# openbox runs its start-up command once it manages windows; a window mapped before that may never be
 # exposed.
-sleep 1
+ready=$(mktemp -u /tmp/with-display-ready.XXXXXX)
+openbox --startup "touch $ready" >/dev/null 2>&1 &
+wm=$!
+for _ in $(seq 1 100); do [ -e "$ready" ] && break; sleep 0.1; done
+rm -f "$ready"
 "$@"

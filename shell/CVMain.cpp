@@ -537,7 +537,7 @@ void TCanvelloMain::CreateActions()
     picCommand("ActClearPic", &TCVPicChildWin::ClearPicture);
     picCommand("ActGreyScalePic", &TCVPicChildWin::GreyScale);
     picCommand("ActNegativePic", &TCVPicChildWin::Negative);
-    picCommand("ActSelectAll", &TCVPicChildWin::SelectAll);
+    on("ActSelectAll", &TCanvelloMain::ActSelectAllExecute);
     on("ActCopyPic", &TCanvelloMain::ActCopyPicExecute);
     on("ActCutPic", &TCanvelloMain::ActCutPicExecute);
     on("ActShowHideZoomGrid", &TCanvelloMain::ActShowHideZoomGridExecute);

@@ -206,6 +206,10 @@ private:
     void ActUndoExecute();
     void ActClearClipboardExecute();
     void ActPasteIntoPicExecute();
+    void ActSelectAllExecute();
+    // Presses and clicks the rectangle selection tool unless it is down already, so that a picture
+    // just pasted or selected as a whole can be moved at once.
+    void PressSelectRect();
     void ActPasteAsNewExecute();
     void ActPasteCleverExecute();
     void ActCopyPicExecute();

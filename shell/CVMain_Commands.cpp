@@ -149,7 +149,22 @@ void TCanvelloMain::ActPasteIntoPicExecute()
     TBitmap bitmap;
     TColor tag = -1;
     CVClipboard->PasteBitmap(&bitmap, tag);
-    pic->PasteBitmap(&bitmap, tag);
+    if (pic->PasteBitmap(&bitmap, tag))
+        PressSelectRect();
+}
+
+void TCanvelloMain::ActSelectAllExecute()
+{
+    if (TCVPicChildWin* pic = ActivePicChild()) {
+        pic->SelectAll();
+        PressSelectRect();
+    }
+}
+
+void TCanvelloMain::PressSelectRect()
+{
+    if (QAction* select = Action("ActSelectRect"); select && !select->isChecked())
+        select->trigger();
 }
 
 void TCanvelloMain::ActPasteAsNewExecute()

@@ -129,8 +129,7 @@ void TCanvelloMain::CbViewerPasteImage(TBitmap* Bitmap, bool AsNew, TColor Tag)
     TCVPicChildWin* pic = ActivePicChild();
     if (!AsNew && pic) {
         if (pic->PasteBitmap(Bitmap, Tag))
-            if (QAction* select = Action("ActSelectRect"); select && !select->isChecked())
-                select->trigger();
+            PressSelectRect();
         return;
     }
     // The viewer's picture stays as it is; the new window gets a copy.

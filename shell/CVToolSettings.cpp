@@ -607,9 +607,7 @@ bool TToolPanel::AddTextToPicture(const std::string& Text, const TFont& Font)
     if (!pic->PasteBitmap(bmp.get(), bmp->Canvas().Brush.Color))
         return false;
     // The rectangle selection tool moves the pasted text.
-    QAction* select = FMain.Action("ActSelectRect");
-    if (!select->isChecked())
-        select->trigger();
+    FMain.PressSelectRect();
     return true;
 }
 

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QToolButton>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -266,6 +268,44 @@ TEST(ExtraButtons, PresentButtonsStandFromTheRight)
     D.OnOptionsClick = [&](QWidget* Sender) { Clicks += Sender == &D; };
     D.OptionsButton()->click();
     EXPECT_EQ(Clicks, 1);
+}
+
+// At the dialog's first size the detail list's Size, Type and Date columns show every entry's whole
+// text and the columns together fit the list, so no entry is elided there.
+TEST_F(PictureDialogs, TheFileListShowsItsColumnsWhole)
+{
+    Picture("small.bmp", 10, 10, clRed);
+    Picture("a picture of some width.bmp", 300, 200, clBlue);
+    Picture("c.jpg", 120, 90, clRed);
+    QDir(Dir.path()).mkdir("folder");
+    TXOpenPictureDialog D;
+    D.setDirectory(Dir.path());
+    D.show();
+    auto* View = D.findChild<QTreeView*>("treeView");
+    ASSERT_NE(View, nullptr);
+    ASSERT_TRUE(View->isVisible());
+    QHeaderView* Header = View->header();
+    const QModelIndex Root = View->rootIndex();
+    // The entries are read by a thread: wait for all four (with their sizes) and the fitting after.
+    const auto Cut = [&] {
+        std::vector<std::string> Cut;
+        for (int Row = 0; Row < View->model()->rowCount(Root); ++Row)
+            for (int Column = 1; Column < Header->count(); ++Column) {
+                const QModelIndex Index = View->model()->index(Row, Column, Root);
+                if (View->sizeHintForIndex(Index).width() > Header->sectionSize(Column))
+                    Cut.push_back(Index.data().toString().toStdString());
+            }
+        for (int Column = 1; Column < Header->count(); ++Column)
+            if (Header->sectionSizeHint(Column) > Header->sectionSize(Column))
+                Cut.push_back(View->model()->headerData(Column, Qt::Horizontal).toString().toStdString());
+        return Cut;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return View->model()->rowCount(Root) == 4 && Cut().empty(); }, 5000));
+    EXPECT_EQ(View->model()->rowCount(Root), 4);
+    EXPECT_EQ(Cut(), std::vector<std::string>{});
+    EXPECT_GE(Header->count(), 4);
+    EXPECT_LE(Header->length(), View->viewport()->width() + 1);
 }
 
 TEST_F(PictureDialogs, SelectionsPreviewTheirPictureOrNone)

@@ -14,6 +14,7 @@
 #include "image/SelectionClipboard.h"
 #include "image/XBitmap.h"
 #include "globals/CVGlobal.h"
+#include "picwin/PictureScrollBx.h"
 #include "shell/CVClipbrd.h"
 #include "shell/StartUp.h"
 #include "shell/UIServices.h"
@@ -26,6 +27,7 @@
 #include <QDropEvent>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QEnterEvent>
 #include <QFile>
 #include <QImage>
@@ -339,22 +341,37 @@ TEST_F(MainWindow, TheHintOfTheMenuItemUnderTheMouseShowsInPanelZeroAndGoes)
 
 // ---- The clipboard's notices -----------------------------------------------------------------------
 
+// Makes Main a new frame that listens to Clipboard (an in-memory one) for the life of the scope; at
+// its end the frame goes first, then the program's clipboard and background colour come back.
+class TFrameOnClipboard {
+public:
+    TFrameOnClipboard(std::unique_ptr<TCanvelloMain>& Main, TCVClipboard& Clipboard, const std::string& ThumbnailFile)
+        : FMain(Main)
+    {
+        CVClipboard = &Clipboard;
+        FMain = std::make_unique<TCanvelloMain>(nullptr, ThumbnailFile);
+        FMain->show();
+    }
+    ~TFrameOnClipboard()
+    {
+        FMain.reset();
+        CVClipboard = FSaved;
+        BackgroundColour = FBackground;
+    }
+    TFrameOnClipboard(const TFrameOnClipboard&) = delete;
+    TFrameOnClipboard& operator=(const TFrameOnClipboard&) = delete;
+
+private:
+    std::unique_ptr<TCanvelloMain>& FMain;
+    TCVClipboard* FSaved = CVClipboard;
+    TColor FBackground = BackgroundColour;
+};
+
 TEST_F(MainWindow, AClipboardChangeReachesTheFrameAndThePasteCommandsFollowIt)
 {
     TMemorySystemClipboard system;
     TCVClipboard clipboard(system);
-    struct TInstalled {
-        TCVClipboard* Saved;
-        std::unique_ptr<TCanvelloMain>& Main;
-        ~TInstalled()
-        {
-            Main.reset(); // the frame listens to this clipboard: it goes first
-            CVClipboard = Saved;
-        }
-    } installed{CVClipboard, Main};
-    CVClipboard = &clipboard;
-    Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-    Main->show();
+    TFrameOnClipboard installed(Main, clipboard, Path("Canvello.rfp"));
     const auto enabled = [&] {
         std::vector<bool> e;
         for (const char* name : {"ActPasteIntoPic", "ActPasteAsNew", "ActPasteClever", "ActClearClipboard"})
@@ -399,20 +416,7 @@ TEST_F(MainWindow, PasteCommandsMakeANewPictureOrAFloatingSelection)
 {
     TMemorySystemClipboard system;
     TCVClipboard clipboard(system);
-    struct TInstalled {
-        TCVClipboard* Saved;
-        std::unique_ptr<TCanvelloMain>& Main;
-        TColor Background;
-        ~TInstalled()
-        {
-            Main.reset();
-            CVClipboard = Saved;
-            BackgroundColour = Background;
-        }
-    } installed{CVClipboard, Main, BackgroundColour};
-    CVClipboard = &clipboard;
-    Main = std::make_unique<TCanvelloMain>(nullptr, Dir.filePath("Canvello.rfp").toStdString());
-    Main->show();
+    TFrameOnClipboard installed(Main, clipboard, Path("Canvello.rfp"));
 
     // An item whose tag is white: its white pixels take the background colour in the new picture.
     auto item = clipboard_test::Picture(6, 4, 0x336699);
@@ -431,6 +435,67 @@ TEST_F(MainWindow, PasteCommandsMakeANewPictureOrAFloatingSelection)
     Main->Action("ActPasteClever")->trigger();
     EXPECT_EQ(Main->MdiArea()->subWindowList().size(), 1);
     ASSERT_NE(pic->Selection(), nullptr);
+}
+
+// Drags with the left mouse button over the picture's view from picture point From to To, through the
+// canvas's own mouse events.
+void DragOnPicture(TCVPicChildWin& Pic, QPoint From, QPoint To)
+{
+    TPictureScrollBox& box = Pic.PictureScrollBox();
+    box.RepaintAll();
+    QWidget* canvas = box.CanvasControl();
+    const auto client = [&](QPoint P) { return QPoint(box.PictureToClientX(P.x()), box.PictureToClientY(P.y())); };
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, client(From));
+    for (int step = 1; step <= 4; ++step) {
+        const QPointF at = QPointF(client(From)) + QPointF(client(To) - client(From)) * step / 4.0;
+        QMouseEvent move(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(canvas, &move);
+    }
+    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, client(To));
+}
+
+// Paste into Picture and Select All leave the rectangle selection tool active, whatever tool was
+// in use, so that the mouse moves the piece at once.
+TEST_F(MainWindow, PastedOrSelectedPiecesMoveWithTheMouseAtOnce)
+{
+    TMemorySystemClipboard system;
+    TCVClipboard clipboard(system);
+    TFrameOnClipboard installed(Main, clipboard, Path("Canvello.rfp"));
+    const TColor piece = 0x336699, marker = 0x102030;
+    const struct {
+        const char* Command;
+        QPoint From, To, Moved; // drag from, to; where the piece's top left then lies
+    } Cases[] = {
+        {"ActPasteIntoPic", {3, 3}, {23, 13}, {20, 10}},
+        {"ActPasteClever", {3, 3}, {13, 23}, {10, 20}},
+        {"ActSelectAll", {30, 20}, {35, 27}, {5, 7}},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Command);
+        ASSERT_TRUE(Main->NewPicture(60, 40, clWhite));
+        TCVPicChildWin* pic = Main->ActivePicChild();
+        ASSERT_NE(pic, nullptr);
+        pic->Picture().Canvas().SetPixel(0, 0, marker);
+        clipboard.CopyBitmapNoTag(clipboard_test::Picture(10, 10, piece).get());
+        Main->Action("ActPen")->trigger();
+        ASSERT_EQ(CurrentTool, ctPen);
+
+        Main->Action(Case.Command)->trigger();
+        ASSERT_NE(pic->Selection(), nullptr);
+        EXPECT_EQ(CurrentTool, ctSelectRect);
+        EXPECT_TRUE(Main->Action("ActSelectRect")->isChecked());
+
+        DragOnPicture(*pic, Case.From, Case.To);
+        TXBitmap merged;
+        TCanvas& c = pic->SavedPicture(merged).Canvas();
+        const bool pasted = std::string(Case.Command) != "ActSelectAll";
+        // The piece's corner pixel (the marker of the pasted picture, or the picture's own) moved.
+        EXPECT_EQ(c.Pixels(Case.Moved.x(), Case.Moved.y()), pasted ? TColor(piece ^ 0xFFFFFF) : marker);
+        EXPECT_EQ(c.Pixels(Case.Moved.x() + 5, Case.Moved.y() + 5), pasted ? piece : clWhite);
+        EXPECT_NE(c.Pixels(0, 0), pasted ? TColor(piece ^ 0xFFFFFF) : marker);
+        pic->SetModified(false);
+        CloseAndSettle(pic);
+    }
 }
 
 // ---- The recent-files thumbnail file ---------------------------------------------------------------
