@@ -375,6 +375,15 @@ TCanvelloMain::~TCanvelloMain()
         FClipboard->RemoveListener(this);
     for (QMdiSubWindow* w : FMdiArea->subWindowList())
         delete w;
+    // Also a window the area no longer lists (one taken out while closing): its end still reaches
+    // this window's members through its connections.
+    for (const QPointer<QMdiSubWindow>& w : [this] {
+             QList<QPointer<QMdiSubWindow>> left;
+             for (QMdiSubWindow* c : FMdiArea->findChildren<QMdiSubWindow*>())
+                 left.append(c);
+             return left;
+         }())
+        delete w.data();
 }
 
 QAction* TCanvelloMain::Action(const std::string& Name) const
