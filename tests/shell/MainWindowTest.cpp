@@ -3,6 +3,7 @@
 // the close question of one picture and of the whole frame (windows closed meanwhile), saving and its
 // error messages, the clipboard's notices and the recent-files thumbnail file.
 #include "shell/CVMain.h"
+#include "dialogs/AdjustDlgs.h"
 #include "dialogs/RotateDlg.h"
 #include "dialogs/SizeDlgs.h"
 
@@ -21,6 +22,7 @@
 #include "globals/CVToolVars.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -34,9 +36,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -44,6 +48,7 @@
 #include "Settle.h"
 
 #include <fstream>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -787,4 +792,74 @@ TEST_F(MainWindow, DialogCommandsApplyOnOKAndLeaveThePictureOnCancel)
     Main->Action("ActRotatePic")->trigger();
     EXPECT_EQ(pic->Picture().Width(), 12);
     EXPECT_EQ(pic->Picture().Height(), 15);
+}
+
+// Each adjustment run from its menu command: the user changes the setting, shows it on the picture
+// with Preview and then presses the dialog's own Cancel. The picture must come back exactly as it was
+// opened: every pixel, its size, not modified and no undo step added.
+TEST_F(MainWindow, CancelOfAnAdjustmentRunFromItsCommandTakesThePreviewOffThePicture)
+{
+    struct TCase {
+        const char* Action;
+        std::function<void(QDialog&)> Change;
+    };
+    const TCase cases[] = {
+        {"ActBrightenPic", [](QDialog& D) { dynamic_cast<TAdjBrightDialog&>(D).SetBrightness(60); }},
+        {"ActGammaCorrectPic", [](QDialog& D) { dynamic_cast<TAdjGammaDialog&>(D).SetGamma(2.5); }},
+        {"ActAdjustRGBPic", [](QDialog& D) { dynamic_cast<TAdjRGBDialog&>(D).SetRed(70); }},
+        {"ActBlurPic", [](QDialog& D) { dynamic_cast<TBlurDialog&>(D).SetBlurRadius(3); }},
+        {"ActRotatePic", [](QDialog& D) { dynamic_cast<TRotateDialog&>(D).SetAngle(90); }},
+    };
+
+    // A pattern every adjustment changes; not square, so that the rotation changes the size too.
+    const std::string file = Path("pattern.bmp");
+    {
+        TXBitmap pattern;
+        pattern.SetPixelFormat(pf24bit);
+        pattern.SetSize(40, 24);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 40; ++x)
+                pattern.SetPixelColor(x, y, RGB(x * 6, y * 10, ((x ^ y) & 1) * 200 + 20));
+        pattern.SavePictureToFile(file, true);
+    }
+    ASSERT_TRUE(Main->OpenPictureFile(file));
+    TCVPicChildWin* pic = Main->ActivePicChild();
+    ASSERT_NE(pic, nullptr);
+    TBitmap before;
+    before.Assign(&pic->Picture());
+    ASSERT_FALSE(pic->Modified());
+    const int steps = pic->UndoList().Count();
+
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Action);
+        bool cancelled = false, hung = false;
+        UI.OnDialog = [&](QDialog& D) {
+            // Once the dialog is up as the modal window: change, preview, Cancel.
+            QTimer::singleShot(0, &D, [&] {
+                auto* shown = dynamic_cast<TBaseAdjDialog*>(QApplication::activeModalWidget());
+                EXPECT_EQ(shown, &D);
+                if (!shown)
+                    return;
+                c.Change(*shown);
+                QTest::mouseClick(shown->PreviewButton, Qt::LeftButton);
+                EXPECT_TRUE(pic->IsPreviewing());
+                EXPECT_FALSE(clipboard_test::SamePixels(pic->Picture(), before)) << "the preview is not on the picture";
+                QTest::mouseClick(shown->CancelButton, Qt::LeftButton);
+                cancelled = true;
+            });
+            // Guard against a Cancel that does not close the dialog.
+            QTimer::singleShot(20000, &D, [&] {
+                hung = true;
+                D.done(QDialog::Rejected);
+            });
+            return D.exec() == QDialog::Accepted;
+        };
+        Main->Action(c.Action)->trigger();
+        EXPECT_TRUE(cancelled);
+        EXPECT_FALSE(hung);
+        EXPECT_FALSE(pic->IsPreviewing());
+        EXPECT_TRUE(clipboard_test::SamePixels(pic->Picture(), before));
+        EXPECT_FALSE(pic->Modified());
+        EXPECT_EQ(pic->UndoList().Count(), steps);
+    }
 }
