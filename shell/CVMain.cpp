@@ -373,17 +373,10 @@ TCanvelloMain::~TCanvelloMain()
     DestroyPinnedViewers();
     if (FClipboard && FClipboard == CVClipboard)
         FClipboard->RemoveListener(this);
-    for (QMdiSubWindow* w : FMdiArea->subWindowList())
+    // Every child window, also one the area no longer lists (taken out while closing): its end
+    // still reaches this window's members through its connections.
+    while (QMdiSubWindow* w = FMdiArea->findChild<QMdiSubWindow*>())
         delete w;
-    // Also a window the area no longer lists (one taken out while closing): its end still reaches
-    // this window's members through its connections.
-    for (const QPointer<QMdiSubWindow>& w : [this] {
-             QList<QPointer<QMdiSubWindow>> left;
-             for (QMdiSubWindow* c : FMdiArea->findChildren<QMdiSubWindow*>())
-                 left.append(c);
-             return left;
-         }())
-        delete w.data();
 }
 
 QAction* TCanvelloMain::Action(const std::string& Name) const
