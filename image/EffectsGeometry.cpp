@@ -13,6 +13,10 @@
 #include <numbers>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 using namespace effects_impl;
 
 namespace {
@@ -213,23 +217,68 @@ inline uint8_t ClampFloatByte(float V)
     return static_cast<uint8_t>(std::nearbyint(V));
 }
 
-// Horizontal pass: source rows Begin..End-1 into the work rows (DstW pixels each).
+// ClampFloatByte of each lane of V into Out[0..3]. Clamping first and then rounding in the current
+// rounding mode gives the same byte for every finite value.
+inline void ClampFloatBytes4(TFloat4 V, uint8_t* Out)
+{
+#ifdef __SSE2__
+    const __m128 c = _mm_min_ps(_mm_max_ps(__m128(V), _mm_setzero_ps()), _mm_set1_ps(255));
+    alignas(16) int32_t v[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(v), _mm_cvtps_epi32(c));
+    for (int k = 0; k < 4; ++k)
+        Out[k] = uint8_t(v[k]);
+#else
+    for (int k = 0; k < 4; ++k)
+        Out[k] = ClampFloatByte(V[k]);
+#endif
+}
+
+// Horizontal pass: source rows Begin..End-1 into the work rows (DstW pixels each). Four rows go
+// together, one lane a row, so every lane of a sum is used and each contributor is read once for
+// twelve sums; each lane still adds its terms in the list's order, as a sum for its row alone would.
 void ResampleRows(const std::vector<TRGBTriple*>& Src, int SrcW, uint8_t* Work, int DstW, const TCListList& Columns,
                   int Begin, int End)
 {
-    std::vector<TFloat4> row(SrcW);
-    for (int y = Begin; y < End; ++y) {
-        const TRGBTriple* s = Src[y];
-        for (int x = 0; x < SrcW; ++x)
-            row[x] = TFloat4{float(s[x].rgbtBlue), float(s[x].rgbtGreen), float(s[x].rgbtRed), 0};
-        uint8_t* out = Work + size_t(y) * DstW * 3;
+    // quad[3 * x + c]: channel c of pixel x in each of the four rows.
+    std::vector<TFloat4> quad(size_t(SrcW) * 3);
+    for (int y0 = Begin; y0 < End; y0 += 4) {
+        // Past the last row the lanes repeat it and are not written back.
+        const int rows = std::min(4, End - y0);
+        const TRGBTriple* s[4];
+        uint8_t* out[4];
+        for (int r = 0; r < 4; ++r) {
+            const int y = y0 + std::min(r, rows - 1);
+            s[r] = Src[y];
+            out[r] = Work + size_t(y) * DstW * 3;
+        }
+        for (int x = 0; x < SrcW; ++x) {
+            TFloat4* q = &quad[3 * size_t(x)];
+            q[0] = TFloat4{float(s[0][x].rgbtBlue), float(s[1][x].rgbtBlue), float(s[2][x].rgbtBlue),
+                           float(s[3][x].rgbtBlue)};
+            q[1] = TFloat4{float(s[0][x].rgbtGreen), float(s[1][x].rgbtGreen), float(s[2][x].rgbtGreen),
+                           float(s[3][x].rgbtGreen)};
+            q[2] = TFloat4{float(s[0][x].rgbtRed), float(s[1][x].rgbtRed), float(s[2][x].rgbtRed),
+                           float(s[3][x].rgbtRed)};
+        }
         for (int i = 0; i < DstW; ++i) {
-            TFloat4 sum = Splat4(0);
-            for (const TContributor& c : Columns[i])
-                sum += Splat4(c.Weight) * row[c.Pixel];
-            out[3 * i] = ClampFloatByte(sum[0]);
-            out[3 * i + 1] = ClampFloatByte(sum[1]);
-            out[3 * i + 2] = ClampFloatByte(sum[2]);
+            TFloat4 b = Splat4(0), g = b, r = b;
+            for (const TContributor& c : Columns[i]) {
+                const TFloat4 w = Splat4(c.Weight);
+                const TFloat4* q = &quad[3 * size_t(c.Pixel)];
+                b += w * q[0];
+                g += w * q[1];
+                r += w * q[2];
+            }
+            uint8_t bytes[3][4];
+            ClampFloatBytes4(b, bytes[0]);
+            ClampFloatBytes4(g, bytes[1]);
+            ClampFloatBytes4(r, bytes[2]);
+            for (int k = 0; k < rows; ++k) {
+                uint8_t* d = out[k] + 3 * i;
+                d[0] = bytes[0][k];
+                d[1] = bytes[1][k];
+                d[2] = bytes[2][k];
+            }
         }
     }
 }
@@ -269,7 +318,10 @@ void ResampleColumns(const uint8_t* Work, int SrcH, int DstW, const std::vector<
                 out[i] = a;
             }
             uint8_t* d = reinterpret_cast<uint8_t*>(Dst[y] + x0);
-            for (int k = 0; k < n; ++k)
+            int k = 0;
+            for (; k + 4 <= n; k += 4)
+                ClampFloatBytes4(Load4(out.data() + k), d + k);
+            for (; k < n; ++k)
                 d[k] = ClampFloatByte(out[k]);
         }
     }

@@ -174,7 +174,8 @@ min_median() {
 
 # Runs each SIDE (a string of shell words, eval'd, printing the milliseconds of one run) once per
 # round for $rounds rounds, in the order given in even rounds and backwards in odd ones, so no side
-# runs all its rounds first. Sets side_min[i] and side_med[i] for the i-th side.
+# runs all its rounds first. Sets side_min[i] and side_med[i] for the i-th side, and side_wall[i]
+# when it is a wall time less a base.
 # Usage: interleave SIDE...
 interleave() {
   local -a sides=("$@") samples=()
@@ -186,8 +187,9 @@ interleave() {
       samples[i]+="$t "
     done
   done
-  side_min=() side_med=()
+  side_min=() side_med=() side_wall=()
   for ((i = 0; i < n; i++)); do
+    case ${sides[i]} in magick_* | wall_less_ms*) side_wall[i]=1 ;; esac
     # shellcheck disable=SC2086
     read -r "side_min[i]" "side_med[i]" < <(min_median ${samples[i]})
   done
@@ -196,9 +198,27 @@ interleave() {
 # A / B to three significant digits, "-" when B is not a positive time.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a != "" && b + 0 > 0) printf "%.3g", a / b; else print "-" }'; }
 
-# Side I's cell "min / median", and the cell of side 0 against side I: "min-ratio / median-ratio".
-side_cell() { echo "${side_min[$1]} / ${side_med[$1]}"; }
-ratio_cell() { echo "$(ratio "${side_min[0]}" "${side_min[$1]}") / $(ratio "${side_med[0]}" "${side_med[$1]}")"; }
+# Whether side I has a time. A wall time less a base comes out at or under zero, or its rounds more
+# than 4x apart, when the work is quicker than the base itself varies: such a side was not timed.
+# Only the first test applies to a side with its own clock.
+side_timed() {
+  awk -v m="${side_min[$1]}" -v d="${side_med[$1]}" -v wall="${side_wall[$1]:-}" \
+    'BEGIN { exit !(m + 0 > 0 && (wall == "" || d + 0 <= 4 * m)) }'
+}
+
+# Side I's cell "min / median", and the cell of side 0 against side I: "min-ratio / median-ratio";
+# "below base noise" and no ratio for a side without a time (untimed_note then explains it).
+side_cell() { if side_timed "$1"; then echo "${side_min[$1]} / ${side_med[$1]}"; else echo "below base noise"; fi; }
+ratio_cell() {
+  side_timed "$1" || return 0
+  echo "$(ratio "${side_min[0]}" "${side_min[$1]}") / $(ratio "${side_med[0]}" "${side_med[$1]}")"
+}
+
+# The note for cells "below base noise", when a table has one.
+untimed_note() {
+  [ -z "${untimed_seen:-}" ] ||
+    echo "below base noise: that side's wall time less its base came out at or under 0 ms, or its rounds over 4x apart: the work is quicker than the base varies, so it has no time here."
+}
 
 # One table row: LABEL, then for side 0 its cell and for each further side its cell and the ratio of
 # side 0 to it. Sides given as "-" were not timed (the script's notes say why).
@@ -208,6 +228,7 @@ table_row() {
   shift 2
   local -a cells=()
   for i in "$@"; do
+    [ "$i" = - ] || side_timed "$i" || untimed_seen=1
     if [ "$i" = - ]; then cells+=("not timed" "");
     elif [ ${#cells[@]} -eq 0 ]; then cells+=("$(side_cell "$i")");
     else cells+=("$(side_cell "$i")" "$(ratio_cell "$i")"); fi

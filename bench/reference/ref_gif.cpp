@@ -1,5 +1,7 @@
 // Times giflib inside this process: "ref_gif load FILE.gif" prints the milliseconds from opening the
 // file to its first frame as RGB pixels in memory (what gif2rgb -1 makes, without writing them).
+#include "PixelBuffer.h"
+
 #include <gif_lib.h>
 
 #include <chrono>
@@ -23,7 +25,7 @@ int main(int Argc, char** Argv)
     const SavedImage& Frame = Gif->SavedImages[0];
     const ColorMapObject* Map = Frame.ImageDesc.ColorMap ? Frame.ImageDesc.ColorMap : Gif->SColorMap;
     const size_t Width = size_t(Gif->SWidth), Height = size_t(Gif->SHeight);
-    std::vector<unsigned char> Rgb(Width * Height * 3);
+    std::vector<unsigned char> Rgb = PixelBuffer(Width * Height * 3);
     const GifImageDesc& D = Frame.ImageDesc;
     for (int Y = 0; Y < D.Height; ++Y) {
         const GifByteType* Row = Frame.RasterBits + size_t(Y) * D.Width;

@@ -2,6 +2,8 @@
 // (1/8 scale, fast integer DCT, no fancy upsampling) and "ref_jpeg encode FILE.ppm OUTPUT.jpg"
 // (quality 90, 4:2:0) print the milliseconds of one run. A decode is timed from opening the file to
 // the RGB pixels in memory; the encode from pixels in memory to the closed output file.
+#include "PixelBuffer.h"
+
 #include <cstdio>
 #include <jpeglib.h>
 
@@ -45,7 +47,7 @@ double Decode(const char* Path, bool Eighth)
     }
     jpeg_start_decompress(&Info);
     const size_t Stride = size_t(Info.output_width) * Info.output_components;
-    std::vector<unsigned char> Pixels(Stride * Info.output_height);
+    std::vector<unsigned char> Pixels = PixelBuffer(Stride * Info.output_height);
     while (Info.output_scanline < Info.output_height) {
         JSAMPROW Row = Pixels.data() + Stride * Info.output_scanline;
         jpeg_read_scanlines(&Info, &Row, 1);

@@ -462,7 +462,10 @@ TEST(Geometry, ResampleMatchesTheWindowedSincRule)
         int W, H, NW, NH;
     } const cases[] = {{10, 8, 23, 17},  {23, 17, 10, 8},  {50, 40, 25, 60},  {6, 6, 1, 4},     {1, 5, 7, 5},
                        {5, 1, 5, 3},     {2, 2, 9, 9},     {3, 4, 1, 1},      {9, 3, 2, 2},     {1, 1, 4, 3},
-                       {260, 190, 130, 95}, {120, 90, 251, 183}, {400, 2, 3, 40}};
+                       {260, 190, 130, 95}, {120, 90, 251, 183}, {400, 2, 3, 40},
+                       // Halving, on several threads, with row counts that leave 1-3 rows past a
+                       // group of four in the last band.
+                       {1001, 203, 500, 101}, {640, 57, 320, 29}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.W) + " x " + std::to_string(c.H) + " to " + std::to_string(c.NW) + " x " +
                      std::to_string(c.NH));
