@@ -75,9 +75,9 @@ void TXBitmap::LoadPictureFromStream(TStream& Stream, bool ForceBMP)
 
 void TXBitmap::LoadJPEGFromStream(TStream& Stream)
 {
-    TJPEGImage Jpeg;
-    Jpeg.LoadFromStream(Stream);
-    Jpeg.AssignTo(*this);
+    // Decoded as the file is read, at full size and quality: no copy of the compressed file.
+    int w = 0, h = 0;
+    TJPEGImage::DecodeStream(Stream, *this, [](int, int) { return jsFullSize; }, w, h, jpBestQuality);
 }
 
 void TXBitmap::SavePictureToFile(const std::string& FileName, bool ForceBMP)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include <sys/mman.h>
 
@@ -267,11 +268,12 @@ namespace {
 uint8_t WhiteByte(TPixelFormat pf) { return IsIndexed(pf) ? 0 : 0xFF; }
 
 // Big pictures ask the kernel for huge pages before the rows are first touched: a 6000 x 4000
-// picture otherwise spends tens of milliseconds in 4 KB page faults.
-std::vector<uint8_t> NewRows(int64_t Bytes, uint8_t Fill)
+// picture otherwise spends tens of milliseconds in 4 KB page faults. Every byte is set to Fill, or
+// left unset without one (the caller writes them all).
+TBitmap::TPixelBytes NewRows(int64_t Bytes, std::optional<uint8_t> Fill)
 {
     try {
-        std::vector<uint8_t> v;
+        TBitmap::TPixelBytes v;
         constexpr size_t kHuge = size_t(2) << 20;
         if (size_t(Bytes) >= 2 * kHuge) {
             v.reserve(size_t(Bytes));
@@ -280,7 +282,10 @@ std::vector<uint8_t> NewRows(int64_t Bytes, uint8_t Fill)
             if (end > begin)
                 madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
         }
-        v.resize(size_t(Bytes), Fill);
+        if (Fill)
+            v.resize(size_t(Bytes), *Fill);
+        else
+            v.resize(size_t(Bytes));
         return v;
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory("Out of memory");
@@ -318,6 +323,23 @@ void TBitmap::Allocate(int W, int H, TPixelFormat pf, uint8_t Fill)
     FPixelFormat = pf;
 }
 
+void TBitmap::AllocateForWriting(int W, int H, TPixelFormat pf)
+{
+    CheckPictureSize(W, H);
+    const int64_t stride = RowStride(W, BitsPerPixel(pf));
+    TPixelBytes bits = NewRows(stride * H, std::nullopt);
+    const int64_t used = (int64_t(W) * BitsPerPixel(pf) + 7) / 8;
+    if (used < stride)
+        for (int y = 0; y < H; ++y)
+            std::memset(bits.data() + y * stride + used, 0, size_t(stride - used));
+    FBits.swap(bits);
+    FPalette = IsIndexed(pf) ? PaletteFor(BitsPerPixel(pf), nullptr) : std::vector<TRGBQuad>();
+    FWidth = W;
+    FHeight = H;
+    FRowBytes = int(stride);
+    FPixelFormat = pf;
+}
+
 void TBitmap::TakePixels(TBitmap& Other)
 {
     FWidth = Other.FWidth;
@@ -338,7 +360,7 @@ void TBitmap::SetSize(int W, int H)
     CheckPictureSize(W, H);
     const int bpp = BitsPerPixel(FPixelFormat);
     const int64_t stride = RowStride(W, bpp);
-    std::vector<uint8_t> bits = NewRows(stride * H, WhiteByte(FPixelFormat));
+    TPixelBytes bits = NewRows(stride * H, WhiteByte(FPixelFormat));
     const int keepW = std::min(W, FWidth);
     const int keepH = keepW > 0 ? std::min(H, FHeight) : 0; // no rows to keep when no column is kept
     for (int y = 0; y < keepH; ++y) {
@@ -374,7 +396,7 @@ void TBitmap::SetPixelFormat(TPixelFormat Value)
         palette = PaletteFor(bpp, sameIndices ? &FPalette : nullptr);
     }
     const int64_t stride = RowStride(FWidth, bpp);
-    std::vector<uint8_t> bits = NewRows(stride * FHeight, WhiteByte(pf));
+    TPixelBytes bits = NewRows(stride * FHeight, WhiteByte(pf));
     if (FWidth > 0) {
         const int oldBpp = BitsPerPixel(FPixelFormat);
         std::vector<TRGBQuad> row(static_cast<size_t>(FWidth));
@@ -445,7 +467,7 @@ void TBitmap::Assign(const TGraphic* Source)
         Source->AssignTo(*this);
         return;
     }
-    std::vector<uint8_t> bits;
+    TPixelBytes bits;
     try {
         bits = source->FBits;
     } catch (const std::bad_alloc&) {
@@ -520,7 +542,7 @@ void TBitmap::AssignQImage(const QImage& Image)
     if (bgr.isNull())
         throw EOutOfMemory("Out of memory");
     const int64_t stride = RowStride(bgr.width(), 24);
-    std::vector<uint8_t> bits = NewRows(stride * bgr.height(), 0);
+    TPixelBytes bits = NewRows(stride * bgr.height(), 0);
     for (int y = 0; y < bgr.height(); ++y)
         std::memcpy(bits.data() + y * stride, bgr.constScanLine(y), size_t(bgr.width()) * 3);
     FBits.swap(bits);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QImage;
@@ -213,6 +214,37 @@ public:
     // Other without a copy; Other is left empty.
     void TakeFrom(TBitmap& Other);
 
+    // Gives the bitmap W x H pixels in pf whose bytes are not set, for a caller that writes every
+    // row itself (a decoder); only the padding past each row's pixels is zeroed. The caller must
+    // fill whatever rows it does not write. Raises through CheckPictureSize before allocating.
+    void AllocateForWriting(int W, int H, TPixelFormat pf);
+
+    // Pixel storage: growing it leaves the new bytes as they are (NewRows fills them when asked),
+    // so a picture about to be written in full is not first filled.
+    template <typename T>
+    struct TUnsetAllocator : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = TUnsetAllocator<U>;
+        };
+        TUnsetAllocator() = default;
+        template <typename U>
+        TUnsetAllocator(const TUnsetAllocator<U>&) noexcept
+        {
+        }
+        template <typename U>
+        void construct(U* P) noexcept
+        {
+            ::new (static_cast<void*>(P)) U;
+        }
+        template <typename U, typename... A>
+        void construct(U* P, A&&... Args)
+        {
+            ::new (static_cast<void*>(P)) U(std::forward<A>(Args)...);
+        }
+    };
+    using TPixelBytes = std::vector<uint8_t, TUnsetAllocator<uint8_t>>;
+
 private:
     friend void ReadBMP(TStream& Stream, TBitmap& Bitmap);
     void CopyTransparency(const TBitmap& Source);
@@ -222,7 +254,7 @@ private:
     int FHeight = 0;
     TPixelFormat FPixelFormat = pf24bit;
     int FRowBytes = 0;
-    std::vector<uint8_t> FBits;
+    TPixelBytes FBits;
     std::vector<TRGBQuad> FPalette;
     TColor FTransparentColor = clDefault;
     std::unique_ptr<TCanvas> FCanvas;

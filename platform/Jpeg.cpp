@@ -395,6 +395,9 @@ void DecodeInto(TDecompressor& D, TBitmap& Dest, TJPEGScale Scale, TJPEGPerforma
     const bool Cmyk = Info.jpeg_color_space == JCS_CMYK || Info.jpeg_color_space == JCS_YCCK;
     const bool Inverted = Info.saw_Adobe_marker;
     std::vector<uint8_t> CmykRow;
+    // The rows are not filled before the decoder writes them; those it never reaches are made
+    // white, as a bitmap's new pixels are, also when the decode fails.
+    int Allocated = 0, Written = 0;
     const bool Ok = Guarded(D.Err, [&] {
         if (Cmyk)
             Info.out_color_space = JCS_CMYK;
@@ -416,8 +419,8 @@ void DecodeInto(TDecompressor& D, TBitmap& Dest, TJPEGScale Scale, TJPEGPerforma
         const int W = static_cast<int>(Info.output_width);
         const int H = static_cast<int>(Info.output_height);
         Dest.Assign(nullptr);
-        Dest.SetPixelFormat(pf24bit);
-        Dest.SetSize(W, H);
+        Dest.AllocateForWriting(W, H, pf24bit);
+        Allocated = H;
         if (Cmyk)
             CmykRow.resize(static_cast<size_t>(W) * 4);
         // Rows go straight into the bitmap, a band at a time; only CMYK passes through a row buffer.
@@ -430,6 +433,7 @@ void DecodeInto(TDecompressor& D, TBitmap& Dest, TJPEGScale Scale, TJPEGPerforma
                 if (jpeg_read_scanlines(&Info, Rows, 1) != 1)
                     break;
                 CmykRowToBgr(CmykRow.data(), Dest.ScanLine(First), W, Inverted);
+                Written = First + 1;
                 continue;
             }
             const int Count = std::min(kBand, H - First);
@@ -438,6 +442,7 @@ void DecodeInto(TDecompressor& D, TBitmap& Dest, TJPEGScale Scale, TJPEGPerforma
             const int Read = static_cast<int>(jpeg_read_scanlines(&Info, Rows, static_cast<JDIMENSION>(Count)));
             if (Read == 0)
                 break;
+            Written = First + Read;
 #ifndef JCS_EXTENSIONS
             for (int I = 0; I < Read; ++I)
                 for (int X = 0; X < W; ++X)
@@ -447,6 +452,8 @@ void DecodeInto(TDecompressor& D, TBitmap& Dest, TJPEGScale Scale, TJPEGPerforma
         // Skips whatever follows the last row (or the fake end a truncated file gets).
         jpeg_abort_decompress(&Info);
     });
+    for (int Y = Written; Y < Allocated; ++Y)
+        std::memset(Dest.ScanLine(Y), 0xFF, static_cast<size_t>(Dest.Width()) * 3);
     if (!Ok)
         RaiseFailure(D.Err);
 }
@@ -546,13 +553,14 @@ void TJPEGImage::AssignTo(TBitmap& Dest) const
     DecodeInto(D, Dest, Scale, Performance);
 }
 
-void TJPEGImage::DecodeStream(TStream& Stream, TBitmap& Dest, const TPickScale& Pick, int& W, int& H)
+void TJPEGImage::DecodeStream(TStream& Stream, TBitmap& Dest, const TPickScale& Pick, int& W, int& H,
+                              TJPEGPerformance Performance)
 {
     TDecompressor D(Stream);
     CheckPictureSize(D.Info.image_width, D.Info.image_height);
     W = static_cast<int>(D.Info.image_width);
     H = static_cast<int>(D.Info.image_height);
-    DecodeInto(D, Dest, Pick(W, H), jpBestSpeed);
+    DecodeInto(D, Dest, Pick(W, H), Performance);
 }
 
 void TJPEGImage::Draw(TCanvas& Canvas, const TRect& Rect) const

@@ -51,11 +51,12 @@ public:
     static bool ReadHeaderSize(const uint8_t* Data, size_t Size, int& W, int& H);
 
     // Decodes the rest of Stream straight into Dest, reading it a buffer at a time (no copy of the
-    // file is kept), with the fast method at the scale Pick gives for the picture's own size, which
-    // is left in W x H. The pixels are those AssignTo makes with the same settings. Raises as
+    // file is kept), with Performance's method at the scale Pick gives for the picture's own size,
+    // which is left in W x H. The pixels are those AssignTo makes with the same settings. Raises as
     // LoadFromStream and AssignTo do.
     using TPickScale = std::function<TJPEGScale(int W, int H)>;
-    static void DecodeStream(TStream& Stream, TBitmap& Dest, const TPickScale& Pick, int& W, int& H);
+    static void DecodeStream(TStream& Stream, TBitmap& Dest, const TPickScale& Pick, int& W, int& H,
+                             TJPEGPerformance Performance = jpBestSpeed);
 
 private:
     std::vector<uint8_t> FData;            // compressed bytes

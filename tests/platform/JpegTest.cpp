@@ -4,6 +4,7 @@
 
 #include "support/Fixtures.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -582,14 +583,17 @@ TEST(Jpeg, DecodingFromTheStreamMakesThePixelsOfTheKeptBytes)
         {"noise, several buffers", Noise},
         {"noise cut in its scan", std::vector<uint8_t>(Noise.begin(), Noise.begin() + Noise.size() * 2 / 3)},
         {"long comment before the tables", WithLongComment(ReadBytes(JpegFixture("baseline.jpg")))},
+        {"odd width, padded rows", Encode(*NoiseBitmap(37, 21))},
     };
     for (const auto& F : Files) {
         for (TJPEGScale Scale : {jsFullSize, jsHalf, jsEighth}) {
             for (int64_t Chunk : {int64_t(1) << 30, int64_t(1000)}) {
-                SCOPED_TRACE(testing::Message() << F.Name << ", scale " << Scale << ", reads of " << Chunk);
+              for (TJPEGPerformance Performance : {jpBestSpeed, jpBestQuality}) {
+                SCOPED_TRACE(testing::Message() << F.Name << ", scale " << Scale << ", reads of " << Chunk
+                                                << ", performance " << Performance);
                 auto Kept = LoadJpeg(F.Bytes);
                 Kept->Scale = Scale;
-                Kept->Performance = jpBestSpeed;
+                Kept->Performance = Performance;
                 TBitmap Expected;
                 Kept->AssignTo(Expected);
 
@@ -600,12 +604,20 @@ TEST(Jpeg, DecodingFromTheStreamMakesThePixelsOfTheKeptBytes)
                     PickedW = PW;
                     PickedH = PH;
                     return Scale;
-                }, W, H);
+                }, W, H, Performance);
                 EXPECT_EQ(W, Kept->NaturalWidth());
                 EXPECT_EQ(H, Kept->NaturalHeight());
                 EXPECT_EQ(PickedW, W);
                 EXPECT_EQ(PickedH, H);
                 EXPECT_TRUE(SamePixels(Direct, Expected));
+                // The rows are not filled before the decode: the bytes past each row's pixels
+                // still come out zero.
+                const size_t Used = size_t(Direct.Width()) * 3;
+                const size_t Stride = size_t(Direct.Height() > 1 ? Direct.ScanLine(1) - Direct.ScanLine(0) : Used);
+                for (int Y = 0; Y < Direct.Height(); ++Y)
+                    for (size_t B = Used; B < Stride; ++B)
+                        ASSERT_EQ(Direct.ScanLine(Y)[B], 0) << "row " << Y << ", byte " << B;
+              }
             }
         }
     }
@@ -621,5 +633,10 @@ TEST(Jpeg, StreamReadErrorsPropagateAsThemselves)
         TBitmap Bmp;
         int W = 0, H = 0;
         EXPECT_THROW(TJPEGImage::DecodeStream(Stream, Bmp, [](int, int) { return jsFullSize; }, W, H), EReadError);
+        // Failing midway, the rows the decode never reached are white, not whatever memory held.
+        if (Bmp.Height() == 500) {
+            const uint8_t* Last = Bmp.ScanLine(499);
+            EXPECT_TRUE(std::all_of(Last, Last + 500 * 3, [](uint8_t V) { return V == 0xFF; }));
+        }
     }
 }
