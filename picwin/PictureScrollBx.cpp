@@ -683,8 +683,9 @@ void TPictureScrollBox::ComposeIntoScreen(const TBitmap& Image, int X, int Y)
 bool TPictureScrollBox::BuildView()
 {
     const int cw = ClientWidth(), ch = ClientHeight();
+    // Every pixel of the screen is drawn below: a new size need not keep or fill the old ones.
     if (FScreen->Width() != cw || FScreen->Height() != ch)
-        FScreen->SetSize(cw, ch);
+        FScreen->AllocateForWriting(cw, ch, FScreen->PixelFormat());
     FViewKey = CurrentKey();
     if (FPicture->Empty()) {
         FVisibleRect = {};

@@ -274,13 +274,21 @@ TBitmap::TPixelBytes NewRows(int64_t Bytes, std::optional<uint8_t> Fill)
 {
     try {
         TBitmap::TPixelBytes v;
-        constexpr size_t kHuge = size_t(2) << 20;
-        if (size_t(Bytes) >= 2 * kHuge) {
+        constexpr size_t kHuge = size_t(2) << 20, kPage = 4096, kPrefault = size_t(256) << 10;
+        if (size_t(Bytes) >= kPrefault) {
             v.reserve(size_t(Bytes));
-            const uintptr_t begin = (reinterpret_cast<uintptr_t>(v.data()) + kHuge - 1) & ~(kHuge - 1);
-            const uintptr_t end = (reinterpret_cast<uintptr_t>(v.data()) + size_t(Bytes)) & ~(kHuge - 1);
-            if (end > begin)
+            const uintptr_t data = reinterpret_cast<uintptr_t>(v.data());
+            const uintptr_t begin = (data + kHuge - 1) & ~(kHuge - 1);
+            const uintptr_t end = (data + size_t(Bytes)) & ~(kHuge - 1);
+            if (size_t(Bytes) >= 2 * kHuge && end > begin)
                 madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#ifdef MADV_POPULATE_WRITE
+            // One call maps every page instead of a fault for each (a window's screen-sized
+            // buffers are 500 to 1000 pages); a kernel without it simply says no.
+            const uintptr_t first = (data + kPage - 1) & ~(kPage - 1), last = (data + size_t(Bytes)) & ~(kPage - 1);
+            if (last > first)
+                madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#endif
         }
         if (Fill)
             v.resize(size_t(Bytes), *Fill);
