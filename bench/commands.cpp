@@ -18,6 +18,7 @@
 #include "BenchPictures.h"
 #include "browser/CVBrwsrChildWn.h"
 #include "controls/AdvSelectGrid.h"
+#include "controls/RFPicPopupMenu.h"
 #include "image/XBitmap.h"
 #include "shell/CVMain.h"
 #include "shell/UIServices.h"
@@ -101,6 +102,15 @@ struct TFrame {
     {
         for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
             delete w;
+        QCoreApplication::processEvents();
+        SettleRecentFiles();
+    }
+    // An open starts the recent-files thumbnail of its file on a thread of its own; the runs timed
+    // after it wait until that is done, so no run shares the machine with an earlier one's work.
+    void SettleRecentFiles()
+    {
+        if (!Main->RecentFilesPopupMenu()->WaitForPreviews(30000))
+            throw std::runtime_error("the recent-files thumbnails did not finish");
         QCoreApplication::processEvents();
     }
 };
@@ -228,6 +238,7 @@ int TimeOperation(int Argc, char** Argv)
     } else if ((op == "jpeg-save" || op == "gif-save") && !output.empty()) {
         TFrame frame(fs::temp_directory_path());
         TCVPicChildWin* pic = frame.Open(input);
+        frame.SettleRecentFiles();
         best = BestMilliseconds(repeat, [&] {
             std::string why;
             if (!pic->SaveToFile(output, &why))

@@ -43,6 +43,7 @@ echo
 echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratios Canvello / the other."
 thread_note "libjpeg runs on one thread"
 echo "Canvello's open holds the decode, the window and its first paint; the references only decode."
+echo "Canvello's saves start once the open's recent-files thumbnail (a thread of its own) is made."
 echo "IM: no clock of its own: the load is its wall time less that on 16 x 16; saves from .mpc after -negate,"
 echo "    less that base to null:, in the same round."
 echo "vips (ref_vips): load: the .jpg to pixels in memory; save: jpegsave Q 90, subsample on, from the"
