@@ -320,7 +320,7 @@ TBitmap::TBitmap(int W, int H, TPixelFormat Format) : TBitmap()
 
 TBitmap::~TBitmap() = default;
 
-void TBitmap::Allocate(int W, int H, TPixelFormat pf, uint8_t Fill)
+void TBitmap::Allocate(int W, int H, TPixelFormat pf, std::optional<uint8_t> Fill)
 {
     CheckPictureSize(W, H);
     const int64_t stride = RowStride(W, BitsPerPixel(pf));
@@ -333,19 +333,12 @@ void TBitmap::Allocate(int W, int H, TPixelFormat pf, uint8_t Fill)
 
 void TBitmap::AllocateForWriting(int W, int H, TPixelFormat pf)
 {
-    CheckPictureSize(W, H);
-    const int64_t stride = RowStride(W, BitsPerPixel(pf));
-    TPixelBytes bits = NewRows(stride * H, std::nullopt);
+    Allocate(W, H, pf, std::nullopt);
     const int64_t used = (int64_t(W) * BitsPerPixel(pf) + 7) / 8;
-    if (used < stride)
+    if (used < FRowBytes)
         for (int y = 0; y < H; ++y)
-            std::memset(bits.data() + y * stride + used, 0, size_t(stride - used));
-    FBits.swap(bits);
+            std::memset(FBits.data() + int64_t(y) * FRowBytes + used, 0, size_t(FRowBytes - used));
     FPalette = IsIndexed(pf) ? PaletteFor(BitsPerPixel(pf), nullptr) : std::vector<TRGBQuad>();
-    FWidth = W;
-    FHeight = H;
-    FRowBytes = int(stride);
-    FPixelFormat = pf;
 }
 
 void TBitmap::TakePixels(TBitmap& Other)

@@ -5,8 +5,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 class QImage;
@@ -221,26 +221,13 @@ public:
 
     // Pixel storage: growing it leaves the new bytes as they are (NewRows fills them when asked),
     // so a picture about to be written in full is not first filled.
+    // (Constructing with a value, as a fill does, goes through the standard placement.)
     template <typename T>
     struct TUnsetAllocator : std::allocator<T> {
-        template <typename U>
-        struct rebind {
-            using other = TUnsetAllocator<U>;
-        };
-        TUnsetAllocator() = default;
-        template <typename U>
-        TUnsetAllocator(const TUnsetAllocator<U>&) noexcept
-        {
-        }
         template <typename U>
         void construct(U* P) noexcept
         {
             ::new (static_cast<void*>(P)) U;
-        }
-        template <typename U, typename... A>
-        void construct(U* P, A&&... Args)
-        {
-            ::new (static_cast<void*>(P)) U(std::forward<A>(Args)...);
         }
     };
     using TPixelBytes = std::vector<uint8_t, TUnsetAllocator<uint8_t>>;
@@ -248,8 +235,8 @@ public:
 private:
     friend void ReadBMP(TStream& Stream, TBitmap& Bitmap);
     void CopyTransparency(const TBitmap& Source);
-    // Storage for W x H in pf; every byte set to Fill.
-    void Allocate(int W, int H, TPixelFormat pf, uint8_t Fill);
+    // Storage for W x H in pf; every byte set to Fill, or left unset without one.
+    void Allocate(int W, int H, TPixelFormat pf, std::optional<uint8_t> Fill);
     int FWidth = 0;
     int FHeight = 0;
     TPixelFormat FPixelFormat = pf24bit;
