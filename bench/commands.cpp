@@ -61,6 +61,17 @@ bool WaitUntil(const std::function<bool()>& Done)
     return true;
 }
 
+// Notes the first paint of the widget it filters.
+struct TPaintSeen : QObject {
+    bool Seen = false;
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Paint)
+            Seen = true;
+        return false;
+    }
+};
+
 // A frame shown offscreen, with the user-interface services answering every question.
 struct TFrame {
     TFakeUIServices UI;
@@ -87,7 +98,8 @@ struct TFrame {
             throw std::runtime_error("the browser did not load " + Folder);
         return w;
     }
-    // Opens FileName as the Open command does, until its window is shown and painted.
+    // Opens FileName as the Open command does, until its window is shown and the events its
+    // showing posted have run, the paint of its picture among them.
     TCVPicChildWin* Open(const std::string& FileName)
     {
         if (!Main->OpenPictureFile(FileName))
@@ -95,7 +107,18 @@ struct TFrame {
         TCVPicChildWin* pic = Main->ActivePicChild();
         if (!pic || !pic->isVisible())
             throw std::runtime_error("no window shown for " + FileName);
-        pic->repaint();
+        TPaintSeen painted;
+        pic->PictureScrollBox().CanvasControl()->installEventFilter(&painted);
+        // A widget's repaint() does not paint a child whose showing is still pending: only the
+        // event loop does (no sleep between its turns here, so the time holds no idle wait).
+        QElapsedTimer clock;
+        clock.start();
+        while (!painted.Seen) {
+            if (clock.elapsed() > 10000)
+                throw std::runtime_error("the picture of " + FileName + " was not painted");
+            QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
         return pic;
     }
     void CloseAll()

@@ -3,6 +3,7 @@
 
 #include "controls/XGraphicCtrls.h"
 #include "image/BitmapUtils.h"
+#include "image/ScaledPicture.h"
 #include "image/XBitmap.h"
 #include "globals/CVGlobal.h"
 
@@ -97,13 +98,18 @@ bool MakeThumbnail(const std::string& FileName, TBitmap& Thumbnail) noexcept
         // Only regular files: opening a pipe or a device could block the thread for good.
         if (FileAge(FileName) == -1)
             return false;
-        TXBitmap picture;
-        picture.LoadPictureFromFile(FileName, false);
+        // A JPEG file is decoded at a reduced scale that still holds twice the thumbnail: the
+        // thumbnail made after every open then needs no second full-size copy of the picture.
+        TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+        TScaledPicture picture;
+        int pw = 0, ph = 0;
+        picture.LoadScaled(stream, [](int W, int H, int& ShownW, int& ShownH) { ThumbnailSize(W, H, ShownW, ShownH); },
+                           pw, ph);
         if (picture.Empty())
             return false;
         picture.SetPixelFormat(pf24bit);
         int w = 0, h = 0;
-        ThumbnailSize(picture.Width(), picture.Height(), w, h);
+        ThumbnailSize(pw, ph, w, h);
         SmoothResize(picture, Thumbnail, w, h);
         return !Thumbnail.Empty();
     } catch (...) {

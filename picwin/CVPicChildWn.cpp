@@ -70,6 +70,7 @@ TCVPicChildWin::TCVPicChildWin(QWidget* AOwner, IPicChildHost* MainForm)
     box->OnExit = [this](TPictureScrollBox*) { PictureScrollBoxExit(); };
     box->OnBeforeZoomPaint = [this](TPictureScrollBox*, TBitmap& B, const TRect& R) { PictureScrollBoxBeforeZoomPaint(B, R); };
     box->OnPainting = [this](TPictureScrollBox*, TBitmap& B, const TRect& R) { PictureScrollBoxPainting(B, R); };
+    box->OnHasOverlay = [this](const TPictureScrollBox*) { return FSelection != nullptr || FBand != rbNone; };
     box->OnMouseDown = [this](TPictureScrollBox*, TMouseButton B, TShiftState S, int X, int Y) {
         GuardEvent(this, [&] { PictureScrollBoxMouseDown(B, S, X, Y); });
     };
@@ -94,6 +95,7 @@ TCVPicChildWin::~TCVPicChildWin()
     box.OnScroll = nullptr;
     box.OnEndResize = box.OnExit = nullptr;
     box.OnBeforeZoomPaint = box.OnPainting = nullptr;
+    box.OnHasOverlay = nullptr;
     box.OnMouseDown = box.OnMouseUp = nullptr;
     box.OnMouseMove = nullptr;
     Picture().OnProgressStart = nullptr;

@@ -7,6 +7,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -667,17 +670,64 @@ void TPictureScrollBox::FillPattern(TBitmap& Target, const TRect& R) const
     }
 }
 
-void TPictureScrollBox::ComposeIntoScreen(const TBitmap& Image, int X, int Y)
+namespace {
+
+// N 24-bit pixels of In as opaque 32-bit pixels into Out.
+void OpaqueRowPlain(const uint8_t* In, uint8_t* Out, int N)
+{
+    for (int x = 0; x < N; ++x, In += 3, Out += 4) {
+        Out[0] = In[0];
+        Out[1] = In[1];
+        Out[2] = In[2];
+        Out[3] = 0xFF;
+    }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four pixels a step: a byte shuffle spreads twelve bytes over sixteen and sets the fourth of each.
+__attribute__((target("ssse3"))) void OpaqueRowShuffled(const uint8_t* In, uint8_t* Out, int N)
+{
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+    int x = 0;
+    // Each step reads sixteen bytes for its twelve: the last four pixels go the plain way.
+    for (; x + 6 <= N; x += 4, In += 12, Out += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(In));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), _mm_or_si128(_mm_shuffle_epi8(v, spread), opaque));
+    }
+    OpaqueRowPlain(In, Out, N - x);
+}
+
+void OpaqueRow(const uint8_t* In, uint8_t* Out, int N)
+{
+    static const bool shuffles = __builtin_cpu_supports("ssse3");
+    if (shuffles)
+        OpaqueRowShuffled(In, Out, N);
+    else
+        OpaqueRowPlain(In, Out, N);
+}
+#else
+void OpaqueRow(const uint8_t* In, uint8_t* Out, int N) { OpaqueRowPlain(In, Out, N); }
+#endif
+
+} // namespace
+
+void TPictureScrollBox::ComposeIntoScreen(const TBitmap& Image, const TRect& From, int X, int Y)
 {
     TRect r;
-    if (!IntersectRect(r, Bounds(X, Y, Image.Width(), Image.Height()), Rect(0, 0, FScreen->Width(), FScreen->Height())))
+    if (!IntersectRect(r, Bounds(X, Y, From.Width(), From.Height()), Rect(0, 0, FScreen->Width(), FScreen->Height())))
         return;
-    for (int y = r.Top; y < r.Bottom; ++y) {
-        const TRGBTriple* in = Image.Row24(y - Y) + (r.Left - X);
-        auto* out = reinterpret_cast<TRGBQuad*>(FScreen->ScanLine(y)) + r.Left;
-        for (int x = 0, n = r.Width(); x < n; ++x)
-            out[x] = {in[x].rgbtBlue, in[x].rgbtGreen, in[x].rgbtRed, 0xFF};
-    }
+    for (int y = r.Top; y < r.Bottom; ++y)
+        OpaqueRow(Image.ScanLine(From.Top + y - Y) + size_t(From.Left + r.Left - X) * 3,
+                  FScreen->ScanLine(y) + size_t(r.Left) * 4, r.Width());
+}
+
+bool TPictureScrollBox::ShowsPictureAsItIs(const TRect& R) const
+{
+    if (FZoomFactor != 1 || FPicture->PixelFormat() != pf24bit || !OnHasOverlay || OnHasOverlay(this))
+        return false;
+    TRect inside;
+    return IntersectRect(inside, R, Rect(0, 0, FPicture->Width(), FPicture->Height())) && inside == R;
 }
 
 bool TPictureScrollBox::BuildView()
@@ -695,22 +745,31 @@ bool TPictureScrollBox::BuildView()
     const int zoom = FZoomFactor;
     FVisibleRect = picview::VisibleRect(HorzScrollBar().Position(), VertScrollBar().Position(), zoom, cw, ch,
                                         FPicture->Width(), FPicture->Height());
-    TBitmap copy;
-    CopyPictureRect(FVisibleRect, copy);
-    if (OnBeforeZoomPaint)
-        OnBeforeZoomPaint(this, copy, FVisibleRect);
-    TBitmap zoomed;
-    TBitmap* image = &copy;
-    if (zoom > 1) {
-        picview::ZoomPixels(copy, zoomed, zoom);
-        if (FShowZoomGrid && zoom >= picview::kGridZoom)
-            picview::DrawZoomGrid(zoomed, zoom);
-        image = &zoomed;
+    int iw = 0, ih = 0; // the size of what is shown, from the top-left corner
+    if (ShowsPictureAsItIs(FVisibleRect)) {
+        // Nothing is drawn over the picture at 1:1: its rows go to the screen without a copy.
+        ComposeIntoScreen(*FPicture, FVisibleRect, 0, 0);
+        iw = FVisibleRect.Width();
+        ih = FVisibleRect.Height();
+    } else {
+        TBitmap copy;
+        CopyPictureRect(FVisibleRect, copy);
+        if (OnBeforeZoomPaint)
+            OnBeforeZoomPaint(this, copy, FVisibleRect);
+        TBitmap zoomed;
+        TBitmap* image = &copy;
+        if (zoom > 1) {
+            picview::ZoomPixels(copy, zoomed, zoom);
+            if (FShowZoomGrid && zoom >= picview::kGridZoom)
+                picview::DrawZoomGrid(zoomed, zoom);
+            image = &zoomed;
+        }
+        if (OnPainting)
+            OnPainting(this, *image, FVisibleRect);
+        iw = image->Width();
+        ih = image->Height();
+        ComposeIntoScreen(*image, Rect(0, 0, iw, ih), 0, 0);
     }
-    if (OnPainting)
-        OnPainting(this, *image, FVisibleRect);
-    ComposeIntoScreen(*image, 0, 0);
-    const int iw = image->Width(), ih = image->Height();
     if (iw < cw)
         FillPattern(*FScreen, Rect(iw, 0, cw, std::min(ih, ch)));
     if (ih < ch)
@@ -746,6 +805,10 @@ void TPictureScrollBox::InvalidatePictureRect(const TRect& R, int Margin)
 TRect TPictureScrollBox::PaintPictureRect(const TRect& r)
 {
     const TRect view = PictureRectToClient(r);
+    if (ShowsPictureAsItIs(r)) {
+        ComposeIntoScreen(*FPicture, r, view.Left, view.Top);
+        return view;
+    }
     TBitmap patch;
     CopyPictureRect(r, patch);
     if (OnBeforeZoomPaint)
@@ -753,7 +816,7 @@ TRect TPictureScrollBox::PaintPictureRect(const TRect& r)
     if (FZoomFactor == 1) {
         if (OnPainting)
             OnPainting(this, patch, r);
-        ComposeIntoScreen(patch, view.Left, view.Top);
+        ComposeIntoScreen(patch, Rect(0, 0, patch.Width(), patch.Height()), view.Left, view.Top);
     } else {
         TBitmap zoomed;
         picview::ZoomPixels(patch, zoomed, FZoomFactor);
@@ -761,7 +824,7 @@ TRect TPictureScrollBox::PaintPictureRect(const TRect& r)
             picview::DrawZoomGrid(zoomed, FZoomFactor);
         if (OnPainting)
             OnPainting(this, zoomed, r);
-        ComposeIntoScreen(zoomed, view.Left, view.Top);
+        ComposeIntoScreen(zoomed, Rect(0, 0, zoomed.Width(), zoomed.Height()), view.Left, view.Top);
     }
     return view;
 }

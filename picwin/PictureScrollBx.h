@@ -175,6 +175,9 @@ public:
     TPictureNotifyEvent OnPaint;
     // The unzoomed copy of the picture part about to be shown, and then the image that is shown.
     TPicturePaintingEvent OnBeforeZoomPaint, OnPainting;
+    // Whether those two would draw anything now. When it is set and says no, the view at 1:1 is
+    // made straight from the picture, without the copy they are handed (and without them).
+    std::function<bool(const TPictureScrollBox*)> OnHasOverlay;
 
     void DoScrolling(int DeltaX, int DeltaY) override;
     void SetBorderStyle(TIdleBorderStyle Value) override;
@@ -195,7 +198,10 @@ private:
     // for an empty picture, which shows the pattern only.
     bool BuildView();
     void FillPattern(TBitmap& Target, const TRect& R) const;
-    void ComposeIntoScreen(const TBitmap& Image, int X, int Y);
+    // Image's 24-bit pixels of From into the shown view at (X, Y), opaque.
+    void ComposeIntoScreen(const TBitmap& Image, const TRect& From, int X, int Y);
+    // Picture rectangle R is shown exactly as the picture has it: zoom 1, all inside, no overlay.
+    bool ShowsPictureAsItIs(const TRect& R) const;
     // Paints picture rectangle R (inside VisibleRect) into the shown view; returns it in view pixels.
     TRect PaintPictureRect(const TRect& R);
     // After a scroll: shifts the shown view and paints the strips that came into view.

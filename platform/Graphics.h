@@ -222,14 +222,29 @@ public:
     // Pixel storage: growing it leaves the new bytes as they are (NewRows fills them when asked),
     // so a picture about to be written in full is not first filled.
     // (Constructing with a value, as a fill does, goes through the standard placement.)
+    // Storage of 4 MB and more is mapped on its own in whole huge pages (rounded up), so that its
+    // first touch costs a fault per 2 MB rather than per 4 KB.
     template <typename T>
     struct TUnsetAllocator : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = TUnsetAllocator<U>;
+        };
+        TUnsetAllocator() = default;
+        template <typename U>
+        TUnsetAllocator(const TUnsetAllocator<U>&) noexcept
+        {
+        }
+        T* allocate(size_t N) { return static_cast<T*>(AllocatePixelStorage(N * sizeof(T))); }
+        void deallocate(T* P, size_t N) noexcept { FreePixelStorage(P, N * sizeof(T)); }
         template <typename U>
         void construct(U* P) noexcept
         {
             ::new (static_cast<void*>(P)) U;
         }
     };
+    static void* AllocatePixelStorage(size_t Bytes);
+    static void FreePixelStorage(void* P, size_t Bytes) noexcept;
     using TPixelBytes = std::vector<uint8_t, TUnsetAllocator<uint8_t>>;
 
 private:

@@ -4,6 +4,7 @@
 
 #include "controls/XGraphicCtrls.h"
 #include "image/BitmapUtils.h"
+#include "platform/Jpeg.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -273,6 +274,27 @@ TEST_F(RecentFiles, ThumbnailsOfPicturesAndOfAnythingElse)
     EXPECT_EQ(thumbnail.Height(), 20);
     EXPECT_EQ(thumbnail.PixelFormat(), pf24bit);
     EXPECT_EQ(PixelOf(thumbnail, 40, 10), clRed);
+
+    // A big JPEG is decoded at a reduced scale: the thumbnail still has the picture's true
+    // proportions and its halves where they belong.
+    {
+        TBitmap halves(1600, 1200, pf24bit);
+        halves.Canvas().Brush.Color = RGB(220, 30, 30);
+        halves.Canvas().FillRect(Rect(0, 0, 800, 1200));
+        halves.Canvas().Brush.Color = RGB(30, 30, 220);
+        halves.Canvas().FillRect(Rect(800, 0, 1600, 1200));
+        TJPEGImage jpeg;
+        jpeg.Assign(halves);
+        jpeg.SaveToFile(Path("halves.jpg"));
+    }
+    ASSERT_TRUE(rfpic::MakeThumbnail(Path("halves.jpg"), thumbnail));
+    EXPECT_EQ(thumbnail.Width(), 80);
+    EXPECT_EQ(thumbnail.Height(), 60);
+    for (const auto& [x, colour] : {std::pair{10, RGB(220, 30, 30)}, {70, RGB(30, 30, 220)}}) {
+        const TColor got = PixelOf(thumbnail, x, 30);
+        EXPECT_NEAR(GetRValue(got), GetRValue(colour), 8) << x;
+        EXPECT_NEAR(GetBValue(got), GetBValue(colour), 8) << x;
+    }
 
     WriteAll(Path("notes.bmp"), TBytes{'h', 'e', 'l', 'l', 'o'});
     for (const std::string& name : {Path("notes.bmp"), Path("missing.bmp"), Dir.path().toStdString()}) {

@@ -211,6 +211,45 @@ TEST_F(PictureScrollBoxTest, PartialRepaintShowsOnlyTheRectangleGiven)
     EXPECT_TRUE(ShowsThePicture());
 }
 
+TEST_F(PictureScrollBoxTest, WithoutOverlayTheOneToOneViewComesStraightFromThePicture)
+{
+    int handed = 0;
+    bool overlay = false;
+    Box.OnHasOverlay = [&](const TPictureScrollBox*) { return overlay; };
+    Box.OnBeforeZoomPaint = [&](TPictureScrollBox*, TBitmap& copy, const TRect&) {
+        ++handed;
+        if (overlay && copy.Width() > 0 && copy.Height() > 0)
+            copy.SetPixelColor(0, 0, clBlack); // the overlay marks the copy's first pixel
+    };
+    // Widths around the four-pixel steps of a row and past the view; scrolled, and repainted in part.
+    const struct {
+        int W, H, ScrollX, ScrollY;
+    } cases[] = {{1, 1, 0, 0}, {2, 3, 0, 0}, {5, 4, 0, 0}, {6, 2, 0, 0}, {7, 9, 0, 0}, {61, 40, 0, 0}, {401, 303, 13, 7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.W) + " x " + std::to_string(c.H));
+        overlay = false;
+        handed = 0;
+        ASSERT_TRUE(Box.NewPicture(c.W, c.H, clWhite));
+        PaintTestPicture(Box.Bitmap());
+        Box.ScrollBy(c.ScrollX, c.ScrollY);
+        Box.Refresh();
+        EXPECT_TRUE(ShowsThePicture());
+        Box.Bitmap().SetPixelColor(c.W - 1, c.H - 1, clBlack);
+        Box.InvalidatePictureRect(Rect(c.W - 1, c.H - 1, c.W, c.H), 0);
+        EXPECT_TRUE(ShowsThePicture()) << "after a repaint of the last pixel";
+        EXPECT_EQ(handed, 0) << "no copy is made for an overlay that is not there";
+
+        overlay = true;
+        Box.Refresh();
+        EXPECT_GT(handed, 0);
+        const TRect shown = Box.VisibleRect();
+        const QImage shot = Box.CanvasControl()->grab().toImage();
+        EXPECT_EQ(shot.pixel(Box.PictureToClientX(shown.Left), Box.PictureToClientY(shown.Top)), qRgb(0, 0, 0));
+    }
+    Box.OnHasOverlay = nullptr;
+    Box.OnBeforeZoomPaint = nullptr;
+}
+
 TEST_F(PictureScrollBoxTest, UpdatesNestAndLayOutOnceAtTheEnd)
 {
     ASSERT_TRUE(Box.ZoomAt(10, 40, 30));

@@ -143,6 +143,42 @@ TEST(BitmapStorage, SetSizeKeepsThePixelsInsideBothSizes)
     EXPECT_EQ(narrow.GetPixel(0, 0), clWhite);
 }
 
+TEST(BitmapStorage, PixelsLastAcrossTheSizeWhereStorageIsMappedOnItsOwn)
+{
+    // 1000 x 1398 x 3 bytes is just under 4 MB, one more row just over; and a picture of many
+    // huge pages. Corner pixels survive growing, shrinking, copying and taking; new ones are white.
+    const struct {
+        int W, H;
+    } sizes[] = {{1000, 1398}, {1000, 1399}, {1000, 1400}, {2000, 2001}};
+    const auto mark = [](int X, int Y) { return RGB(uint8_t(X), uint8_t(Y), 7); };
+    for (const auto& from : sizes)
+        for (const auto& to : sizes) {
+            SCOPED_TRACE(std::to_string(from.W) + "x" + std::to_string(from.H) + " to " + std::to_string(to.W) + "x" +
+                         std::to_string(to.H));
+            TBitmap b(from.W, from.H, pf24bit);
+            const TPoint corners[] = {{0, 0}, {from.W - 1, 0}, {0, from.H - 1}, {from.W - 1, from.H - 1}};
+            for (const TPoint& p : corners)
+                b.SetPixelColor(p.X, p.Y, mark(p.X, p.Y));
+            TBitmap copy;
+            copy.Assign(&b);
+            b.SetSize(to.W, to.H);
+            for (const TPoint& p : corners) {
+                if (p.X < to.W && p.Y < to.H) {
+                    EXPECT_EQ(b.GetPixel(p.X, p.Y), mark(p.X, p.Y)) << p.X << "," << p.Y;
+                }
+                EXPECT_EQ(copy.GetPixel(p.X, p.Y), mark(p.X, p.Y)) << p.X << "," << p.Y;
+            }
+            if (to.W > from.W || to.H > from.H) {
+                EXPECT_EQ(b.GetPixel(to.W - 1, to.H - 1), clWhite);
+            }
+            b.ScanLine(to.H - 1)[to.W * 3 - 1] = 0x12; // the last byte of the storage is there
+            TBitmap taken;
+            taken.TakeFrom(copy);
+            EXPECT_TRUE(copy.Empty());
+            EXPECT_EQ(taken.GetPixel(from.W - 1, from.H - 1), mark(from.W - 1, from.H - 1));
+        }
+}
+
 // Colours each format holds exactly, and a colour it has to approximate.
 struct PixelCase {
     TPixelFormat Format;
