@@ -38,13 +38,13 @@ psnr() { "$compare" -metric PSNR "$work/photo.ppm" "$1" null: 2>&1 || true; }
 
 format='%-36s %19s %19s %13s %19s %13s\n'
 printf "$format" "operation" "Canvello min / med" "giflib min / med" "Cv/giflib" "" ""
-interleave "$(q cv_ms gif-load "$work/decode.gif")" "$(q gif_ms load "$work/decode.gif")"
+interleave "$(q cv_ms gif-load "$work/decode.gif" "" 1)" "$(q gif_ms load "$work/decode.gif")"
 table_row "$format" "GIF load 4000 x 3000 (to RGB)" 0 1 -
-interleave "$(q cv_ms gif-decode "$work/decode.gif")"
+interleave "$(q cv_ms gif-decode "$work/decode.gif" "" 1)"
 table_row "$format" "GIF decode 4000 x 3000 (indices)" 0 - -
 echo
 printf "$format" "operation" "Canvello min / med" "IM min / med" "Cv/IM" "vips min / med" "Cv/vips"
-interleave "$(q cv_ms gif-save "$work/photo.bmp" "$mem/cv.gif")" \
+interleave "$(q cv_ms gif-save "$work/photo.bmp" "$mem/cv.gif" 1)" \
   "$(q magick_op_ms "$work/photo.mpc" -o "$mem/im-out.gif" -colors 256 -dither FloydSteinberg)" \
   "$(q vips_ms gifsave "$work/photo.v" "$mem/vips.gif")"
 table_row "$format" "GIF save 6000 x 4000, 256 colours" 0 1 2
