@@ -623,14 +623,40 @@ void TRecentFilesPicPopupMenu::DoAddItem(TRecentFileItem* Item)
     TRecentFilesPopupMenu::DoAddItem(Item);
 }
 
+namespace {
+const QEvent::Type kStartPreviewsEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+}
+
 void TRecentFilesPicPopupMenu::StartPreview(TRecentFileItem* Item)
 {
-    ReapThreads(0);
     Item->FPreview = ++FLastTicket;
-    auto* thread = new TRecentFilesPicPreviewThread(FHandover, Item->FPreview, Item->FileName());
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    FThreads.emplace_back(thread);
-    thread->start();
+    FPendingPreviews.push_back({Item->FPreview, Item->FileName()});
+    // The threads start once the events already posted have run: a window just opened paints
+    // first, without a thread decoding beside it.
+    if (FPendingPreviews.size() == 1)
+        QCoreApplication::postEvent(this, new QEvent(kStartPreviewsEvent), Qt::LowEventPriority);
+}
+
+void TRecentFilesPicPopupMenu::StartPendingPreviews()
+{
+    if (FPendingPreviews.empty())
+        return;
+    ReapThreads(0);
+    for (const auto& [ticket, fileName] : FPendingPreviews) {
+        auto* thread = new TRecentFilesPicPreviewThread(FHandover, ticket, fileName);
+        connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        FThreads.emplace_back(thread);
+        thread->start();
+    }
+    FPendingPreviews.clear();
+}
+
+bool TRecentFilesPicPopupMenu::event(QEvent* Event)
+{
+    if (Event->type() != kStartPreviewsEvent)
+        return TRecentFilesPopupMenu::event(Event);
+    GuardEvent(this, [this] { StartPendingPreviews(); });
+    return true;
 }
 
 void TRecentFilesPicPopupMenu::PreviewDone(uint64_t Ticket, const std::string& FileName, const TBitmap* Thumbnail)
@@ -659,6 +685,7 @@ void TRecentFilesPicPopupMenu::ReapThreads(int64_t DeadlineMs)
 
 bool TRecentFilesPicPopupMenu::WaitForPreviews(int TimeoutMs)
 {
+    StartPendingPreviews();
     ReapThreads(NowMs() + TimeoutMs);
     QApplication::sendPostedEvents(this, QEvent::MetaCall);
     return PreviewsRunning() == 0;
@@ -666,7 +693,8 @@ bool TRecentFilesPicPopupMenu::WaitForPreviews(int TimeoutMs)
 
 int TRecentFilesPicPopupMenu::PreviewsRunning() const
 {
-    return static_cast<int>(std::count_if(FThreads.begin(), FThreads.end(),
+    return static_cast<int>(FPendingPreviews.size()) +
+           static_cast<int>(std::count_if(FThreads.begin(), FThreads.end(),
                                           [](const auto& t) { return t && !t->isFinished(); }));
 }
 

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -215,17 +216,21 @@ public:
     // missing file, another header or a damaged file.
     bool LoadFromFile();
 
-    // Waits up to TimeoutMs for the preview threads and hands their thumbnails over; true when none
-    // is left working.
+    // Starts the queued preview threads, waits up to TimeoutMs for them and hands their thumbnails
+    // over; true when none is left working. (Queued ones count as running.)
     bool WaitForPreviews(int TimeoutMs);
     int PreviewsRunning() const;
 
 protected:
     void DoAddItem(TRecentFileItem* Item) override;
+    bool event(QEvent* Event) override;
 
 private:
     friend class TRecentFilesPicPreviewThread;
+    // Gives Item a new ticket and queues its preview thread.
     void StartPreview(TRecentFileItem* Item);
+    // Starts the queued preview threads.
+    void StartPendingPreviews();
     // On the GUI thread: the result of preview Ticket for FileName (null when it failed).
     void PreviewDone(uint64_t Ticket, const std::string& FileName, const TBitmap* Thumbnail);
     void PaintItem(QPainter& Painter, const TRecentFileItem& Item, const QRect& Rect, bool Selected) const;
@@ -237,4 +242,5 @@ private:
     uint64_t FLastTicket = 0;
     std::shared_ptr<TPreviewHandover> FHandover;
     std::vector<QPointer<TRecentFilesPicPreviewThread>> FThreads;
+    std::vector<std::pair<uint64_t, std::string>> FPendingPreviews; // ticket, file name
 };

@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -345,6 +346,21 @@ TEST_F(RecentFiles, AThumbnailArrivingForADeletedItemIsDropped)
     ASSERT_EQ(Names(m.Menu), (std::vector<std::string>{red, blue}));
     EXPECT_EQ(PixelOf(m.Menu.Items(0)->Bitmap(), 1, 1), clRed);
     EXPECT_EQ(PixelOf(m.Menu.Items(1)->Bitmap(), 1, 1), clBlue);
+}
+
+TEST_F(RecentFiles, ThumbnailThreadsStartOnlyWhenTheEventLoopTurns)
+{
+    // What was posted before (a new window's first paint) runs first, without a decode beside it.
+    const std::string red = Picture("red.bmp", 30, 20, clRed);
+    TThumbnailMenu m(Path("Canvello.rfp"));
+    m.Menu.AddFile(red);
+    EXPECT_EQ(m.Menu.PreviewsRunning(), 1) << "queued";
+    QThread::msleep(200);
+    QCoreApplication::sendPostedEvents(&m.Menu, QEvent::MetaCall);
+    EXPECT_TRUE(m.Menu.Items(0)->Bitmap().Empty()) << "no thread before the event loop turns";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m.Menu.Items(0)->Bitmap().Empty(); }, 10000));
+    EXPECT_EQ(PixelOf(m.Menu.Items(0)->Bitmap(), 1, 1), clRed);
+    EXPECT_EQ(m.Menu.PreviewsRunning(), 0);
 }
 
 TEST_F(RecentFiles, AnItemWaitingForItsThumbnailKeepsItsPlaceAndMovedFilesKeepTheirs)
