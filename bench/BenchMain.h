@@ -2,6 +2,8 @@
 // Shared by the benchmark programs: a "--time" mode that prints the best wall time of one operation
 // (for the scripts that set Canvello beside reference tools), an optional "--inputs" mode that writes
 // the program's generated pictures for those scripts, and Google Benchmark otherwise.
+#include "reference/PixelBuffer.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@ inline double BestMilliseconds(int Repeat, const std::function<void()>& Op)
 {
     double Best = 1e300;
     for (int I = 0; I < std::max(1, Repeat); ++I) {
+        WarmFreshMemory();
         const auto Start = std::chrono::steady_clock::now();
         Op();
         const std::chrono::duration<double, std::milli> Took = std::chrono::steady_clock::now() - Start;

@@ -41,4 +41,4 @@ echo "Opening each dialog (its preview copy included) and one change of its sett
 echo "has these dialogs; the goals are <= 80 ms for the copy and <= 10 ms for a change):"
 XDG_CONFIG_HOME=$work "$bench" --benchmark_filter='BM_(Open|Change)/' 2>/dev/null |
   awk '/^BM_/ { printf "  %-24s %9.3f ms\n", $1, $2 }'
-untimed_note
+closing_notes

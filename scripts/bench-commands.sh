@@ -50,4 +50,4 @@ echo "vips (ref_vips): load: the .jpg to pixels in memory; save: jpegsave Q 90, 
 echo "    resident picture. Its GIF save is set beside Canvello's in scripts/bench-gif.sh."
 echo "libjpeg (ref_jpeg): decode to RGB; encode quality 90 (4:2:0) from a PPM in memory."
 echo "not timed: libjpeg writes no GIF; no reference tool renames pictures."
-untimed_note
+closing_notes

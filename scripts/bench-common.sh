@@ -14,8 +14,16 @@
 # - Thread counts are set alike on every side: bench_threads sets them (CANVELLO_THREADS included) and
 #   thread_note says which.
 # - BUILD=folder measures an existing build as it is: no configuring, no building.
+# - BENCH_SAMPLES=1 prints every run of every side to stderr, beside the table.
+# - Just before its clock starts every side timed inside its process touches and frees
+#   $BENCH_WARM_MB MB, so that the memory its work takes was in use a moment ago on every side alike
+#   (a virtual machine may hand memory free for a while back to its host: taking it again costs up to
+#   5 ms per 2 MB, and would fall on whichever side allocates later after the previous run).
 build=${BUILD:-$root/build-bench}
 rounds=$(( ${repeat:-5} > 5 ? ${repeat:-5} : 5 ))
+# Memory every timed side (ImageMagick aside) touches and frees just before its clock starts; see
+# WarmFreshMemory in bench/reference/PixelBuffer.h. Enough for the largest result timed (288 MB).
+export BENCH_WARM_MB=${BENCH_WARM_MB:-320}
 
 # Exits with a message unless TOOL is on the path; PACKAGE is the Debian package that has it.
 need_tool() {
@@ -175,7 +183,7 @@ min_median() {
 # Runs each SIDE (a string of shell words, eval'd, printing the milliseconds of one run) once per
 # round for $rounds rounds, in the order given in even rounds and backwards in odd ones, so no side
 # runs all its rounds first. Sets side_min[i] and side_med[i] for the i-th side, and side_wall[i]
-# when it is a wall time less a base.
+# when it is a wall time less a base. With BENCH_SAMPLES set, every side's samples go to stderr.
 # Usage: interleave SIDE...
 interleave() {
   local -a sides=("$@") samples=()
@@ -189,6 +197,7 @@ interleave() {
   done
   side_min=() side_med=() side_wall=()
   for ((i = 0; i < n; i++)); do
+    [ -z "${BENCH_SAMPLES:-}" ] || echo "samples of ${sides[i]%% *} ${sides[i]#* }: ${samples[i]}" >&2
     case ${sides[i]} in magick_* | wall_less_ms*) side_wall[i]=1 ;; esac
     # shellcheck disable=SC2086
     read -r "side_min[i]" "side_med[i]" < <(min_median ${samples[i]})
@@ -207,15 +216,17 @@ side_timed() {
 }
 
 # Side I's cell "min / median", and the cell of side 0 against side I: "min-ratio / median-ratio";
-# "below base noise" and no ratio for a side without a time (untimed_note then explains it).
+# "below base noise" and no ratio for a side without a time (closing_notes then explains it).
 side_cell() { if side_timed "$1"; then echo "${side_min[$1]} / ${side_med[$1]}"; else echo "below base noise"; fi; }
 ratio_cell() {
   side_timed "$1" || return 0
   echo "$(ratio "${side_min[0]}" "${side_min[$1]}") / $(ratio "${side_med[0]}" "${side_med[$1]}")"
 }
 
-# The note for cells "below base noise", when a table has one.
-untimed_note() {
+# The notes that end every table: on memory taken before each clock, and on cells "below base
+# noise" when a table has one.
+closing_notes() {
+  echo "memory: every side timed inside its process touched and freed $BENCH_WARM_MB MB just before its clock (BENCH_WARM_MB); sides timed by wall time did not."
   [ -z "${untimed_seen:-}" ] ||
     echo "below base noise: that side's wall time less its base came out at or under 0 ms, or its rounds over 4x apart: the work is quicker than the base varies, so it has no time here."
 }

@@ -65,4 +65,4 @@ echo "  draw_flood fills the resident copy in place."
 echo "IM: no clock of its own: wall time less a base (read .mpc, -negate, null:) run in the same round."
 echo
 for note in "${notes[@]}"; do echo "$note"; done
-untimed_note
+closing_notes

@@ -60,4 +60,4 @@ echo "vips (ref_vips): gifsave at its defaults (libimagequant palette, its own d
 echo
 echo "PSNR against the 24-bit original (dB): Canvello $(psnr "$work/cv.gif"), ImageMagick $(psnr "$work/im.gif"), libvips $(psnr "$work/vips.gif")"
 echo "Sizes (bytes): Canvello $(stat -c %s "$work/cv.gif"), ImageMagick $(stat -c %s "$work/im.gif"), libvips $(stat -c %s "$work/vips.gif")"
-untimed_note
+closing_notes

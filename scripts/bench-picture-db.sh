@@ -69,4 +69,4 @@ printf '%-44s %19s\n' "Canvello re-open from picbrowser.pbf" "$reopen_cell"
 echo "first scan / vipsthumbnail: $scan_vs_vips   (min / median; goal <= 1.5)"
 echo "re-open / first scan:       $reopen_vs_scan   (min / median; goal < 0.05)"
 echo "$rounds interleaved rounds; vipsthumbnail: wall time less its run on $threads small JPEGs in the same round."
-untimed_note
+closing_notes

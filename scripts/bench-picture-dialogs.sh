@@ -46,4 +46,4 @@ thread_note "Canvello decodes the preview on one worker thread"
 echo "vips (ref_vips): vips_thumbnail to 149 x 132, pixels in memory; IM: -define jpeg:size=298x264"
 echo "      -thumbnail 149x132 to null:, wall time less that on a 16 x 16 JPEG (no clock of its own);"
 echo "      libjpeg (ref_jpeg): scale 1/8, fast DCT, no fancy upsampling (the decode alone, as Canvello's)."
-untimed_note
+closing_notes

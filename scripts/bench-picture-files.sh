@@ -58,4 +58,4 @@ echo "vips (ref_vips): load: the .jpg to pixels in memory; 1/8: the same with sh
 echo "    decode, its default DCT and upsampling); save: jpegsave Q 90, subsample on, from the resident picture."
 echo "libjpeg (ref_jpeg): decode to RGB; encode quality 90 (4:2:0) from a PPM in memory; 1/8: scale 1/8,"
 echo "    fast DCT, no fancy upsampling (as Canvello's thumbnails)."
-untimed_note
+closing_notes

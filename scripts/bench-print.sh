@@ -46,4 +46,4 @@ echo
 echo "The print preview (no reference tool has it; the goal is <= 20 ms for a redraw):"
 "$bench" --benchmark_filter='BM_(Open|EditRedraw|DragStep)' 2>/dev/null |
   awk '/^BM_/ { printf "  %-28s %9.3f ms\n", $1, $2 }'
-untimed_note
+closing_notes

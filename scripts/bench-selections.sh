@@ -36,4 +36,4 @@ row wand   landscape.bmp landscape -fill red -fuzz 12.5% -draw "color 3000,800 f
 row trace1 mask.bmp      mask      -morphology EdgeIn Diamond
 echo
 echo "Each cell: minimum / median over $rounds interleaved rounds, in ms; ratio Canvello / ImageMagick."
-untimed_note
+closing_notes

@@ -1,9 +1,11 @@
 #pragma once
-// The reference programs' pixel buffers, allocated as Canvello's bitmaps are.
+// The reference programs' pixel buffers, allocated as Canvello's bitmaps are, and the memory every
+// timed run (Canvello's too) takes and gives back just before its clock starts.
 #include <sys/mman.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 // A buffer of Bytes zero bytes, asking for huge pages before the first touch as Canvello's bitmaps
@@ -19,4 +21,17 @@ inline std::vector<unsigned char> PixelBuffer(size_t Bytes)
         madvise(reinterpret_cast<void*>(Begin), End - Begin, MADV_HUGEPAGE);
     V.resize(Bytes);
     return V;
+}
+
+// Touches and frees BENCH_WARM_MB megabytes (none when unset), to be called just before a clock
+// starts. A virtual machine may hand memory that has stayed free for a moment back to its host, and
+// taking it again then costs up to a few milliseconds per 2 MB: without this, that cost falls on
+// whichever side allocates later after the previous run, not on the work timed. Memory just freed
+// is what the timed work's allocations get next, on every side alike.
+inline void WarmFreshMemory()
+{
+    const char* Value = std::getenv("BENCH_WARM_MB");
+    const long Megabytes = Value ? std::atol(Value) : 0;
+    if (Megabytes > 0)
+        PixelBuffer(size_t(Megabytes) << 20);
 }

@@ -15,6 +15,7 @@ int main(int Argc, char** Argv)
         std::fprintf(stderr, "usage: ref_gif load FILE.gif\n");
         return 2;
     }
+    WarmFreshMemory();
     const auto Start = std::chrono::steady_clock::now();
     int Error = 0;
     GifFileType* Gif = DGifOpenFileName(Argv[2], &Error);
