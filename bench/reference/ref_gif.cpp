@@ -26,7 +26,7 @@ int main(int Argc, char** Argv)
     const SavedImage& Frame = Gif->SavedImages[0];
     const ColorMapObject* Map = Frame.ImageDesc.ColorMap ? Frame.ImageDesc.ColorMap : Gif->SColorMap;
     const size_t Width = size_t(Gif->SWidth), Height = size_t(Gif->SHeight);
-    std::vector<unsigned char> Rgb = PixelBuffer(Width * Height * 3);
+    TPixelBuffer Rgb(Width * Height * 3); // zero where the frame does not reach
     const GifImageDesc& D = Frame.ImageDesc;
     for (int Y = 0; Y < D.Height; ++Y) {
         const GifByteType* Row = Frame.RasterBits + size_t(Y) * D.Width;

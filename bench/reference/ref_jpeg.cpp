@@ -48,7 +48,7 @@ double Decode(const char* Path, bool Eighth)
     }
     jpeg_start_decompress(&Info);
     const size_t Stride = size_t(Info.output_width) * Info.output_components;
-    std::vector<unsigned char> Pixels = PixelBuffer(Stride * Info.output_height);
+    TPixelBuffer Pixels(Stride * Info.output_height);
     while (Info.output_scanline < Info.output_height) {
         JSAMPROW Row = Pixels.data() + Stride * Info.output_scanline;
         jpeg_read_scanlines(&Info, &Row, 1);
