@@ -28,7 +28,8 @@ echo "Making the 6000 x 4000 picture..."
 "$bench" --inputs "$work"
 mapped_copies "$work/photo.ppm"
 
-peak=$("$bench" --time printpdf "$mem/cv.pdf" 1 2>&1 >/dev/null | sed -n 's/^peak memory: //p')
+# The peak memory comes from a run that takes no memory ahead of its clock.
+peak=$(BENCH_WARM_MB=0 "$bench" --time printpdf "$mem/cv.pdf" 1 2>&1 >/dev/null | sed -n 's/^peak memory: //p')
 interleave "$(printf '%q ' cv_ms printpdf "$mem/cv.pdf" 1)" \
   "$(printf '%q ' magick_op_ms "$work/photo.mpc" -o "$mem/im.tif" -compress zip -quality 60 -define tiff:predictor=1)" \
   "$(printf '%q ' vips_ms tiffsave "$work/photo.v" "$mem/vips.tif")"
