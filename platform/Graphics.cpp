@@ -271,6 +271,18 @@ constexpr size_t kHugePage = size_t(2) << 20;
 // From this size on storage is mapped in whole huge pages: rounding up then wastes at most a third.
 // (A window's screen-sized buffers stay below it: a cold huge page costs more there than it saves.)
 constexpr size_t kHugeStorage = 2 * kHugePage;
+// A build with the address sanitizer keeps every buffer on the heap, where it checks the bounds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kHeapOnly = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kHeapOnly = true;
+#else
+constexpr bool kHeapOnly = false;
+#endif
+#else
+constexpr bool kHeapOnly = false;
+#endif
 
 size_t RoundToHugePages(size_t Bytes) { return (Bytes + kHugePage - 1) & ~(kHugePage - 1); }
 
@@ -318,7 +330,7 @@ std::vector<TRGBQuad> PaletteFor(int Bpp, const std::vector<TRGBQuad>* Source)
 
 void* TBitmap::AllocatePixelStorage(size_t Bytes)
 {
-    if (Bytes < kHugeStorage)
+    if (kHeapOnly || Bytes < kHugeStorage)
         return std::allocator<uint8_t>().allocate(Bytes);
     // A mapping one huge page longer than needed holds an aligned run of whole huge pages; the
     // rest is given back at once.
@@ -337,7 +349,7 @@ void* TBitmap::AllocatePixelStorage(size_t Bytes)
 
 void TBitmap::FreePixelStorage(void* P, size_t Bytes) noexcept
 {
-    if (Bytes < kHugeStorage)
+    if (kHeapOnly || Bytes < kHugeStorage)
         std::allocator<uint8_t>().deallocate(static_cast<uint8_t*>(P), Bytes);
     else
         munmap(P, RoundToHugePages(Bytes));
