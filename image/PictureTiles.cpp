@@ -1,6 +1,6 @@
 #include "image/PictureTiles.h"
 
-#include <sys/mman.h>
+#include "platform/HugePages.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,12 +20,9 @@ uint8_t* TPictureTiles::Allocate(size_t Bytes)
 {
     if (FBlocks.empty() || FBlockSize - FBlockUsed < Bytes) {
         const size_t size = FBlocks.empty() ? kFirstBlock : std::min(2 * FBlockSize, kMaxBlock);
-        constexpr size_t hugePage = size_t(2) << 20;
-        void* block = size >= kMaxBlock ? std::aligned_alloc(hugePage, size) : std::malloc(size);
+        void* block = size >= kMaxBlock ? AllocateOnHugePages(size) : std::malloc(size);
         if (!block)
             throw std::bad_alloc();
-        if (size >= kMaxBlock)
-            madvise(block, size, MADV_HUGEPAGE);
         FBlocks.emplace_back(static_cast<uint8_t*>(block));
         FBlockSize = size;
         FBlockUsed = 0;

@@ -1,6 +1,7 @@
 // Bitmaps, pixel formats and the picture-format registry.
 #include "platform/Graphics.h"
 
+#include "platform/HugePages.h"
 #include "platform/PixelRows.h"
 
 #include <QImage>
@@ -9,8 +10,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-
-#include <sys/mman.h>
 
 using namespace pixelrows;
 
@@ -267,24 +266,9 @@ namespace {
 // White in every stored format: 0xFF bytes, or palette index 0.
 uint8_t WhiteByte(TPixelFormat pf) { return IsIndexed(pf) ? 0 : 0xFF; }
 
-constexpr size_t kHugePage = size_t(2) << 20;
-// From this size on storage is mapped in whole huge pages: rounding up then wastes at most a third.
+// From this size on storage starts on a huge-page boundary and its whole huge pages are asked for.
 // (A window's screen-sized buffers stay below it: a cold huge page costs more there than it saves.)
-constexpr size_t kHugeStorage = 2 * kHugePage;
-// A build with the address sanitizer keeps every buffer on the heap, where it checks the bounds.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kHeapOnly = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kHeapOnly = true;
-#else
-constexpr bool kHeapOnly = false;
-#endif
-#else
-constexpr bool kHeapOnly = false;
-#endif
-
-size_t RoundToHugePages(size_t Bytes) { return (Bytes + kHugePage - 1) & ~(kHugePage - 1); }
+constexpr size_t kHugeStorage = 2 * kHugePageBytes;
 
 // Every byte is set to Fill, or left unset without one (the caller writes them all). The pages of
 // a big buffer are mapped before its first touch (see TUnsetAllocator for its huge pages): a 6000 x
@@ -293,20 +277,10 @@ TBitmap::TPixelBytes NewRows(int64_t Bytes, std::optional<uint8_t> Fill)
 {
     try {
         TBitmap::TPixelBytes v;
-        constexpr size_t kPage = 4096, kPrefault = size_t(256) << 10;
+        constexpr size_t kPrefault = size_t(256) << 10;
         if (size_t(Bytes) >= kPrefault) {
             v.reserve(size_t(Bytes));
-            const uintptr_t data = reinterpret_cast<uintptr_t>(v.data());
-#ifdef MADV_POPULATE_WRITE
-            // A call maps many pages instead of a fault for each (a window's screen-sized buffers
-            // are 500 to 1000 pages); a kernel without it simply says no. The call holds the
-            // process's memory map while it works, so a big buffer is mapped a few megabytes at a
-            // time: another thread's allocation (a window's paint) is never kept waiting long.
-            constexpr size_t kStep = size_t(8) << 20;
-            const uintptr_t first = (data + kPage - 1) & ~(kPage - 1), last = (data + size_t(Bytes)) & ~(kPage - 1);
-            for (uintptr_t at = first; at < last; at += kStep)
-                madvise(reinterpret_cast<void*>(at), std::min<size_t>(kStep, last - at), MADV_POPULATE_WRITE);
-#endif
+            MapPagesNow(v.data(), size_t(Bytes));
         }
         if (Fill)
             v.resize(size_t(Bytes), *Fill);
@@ -330,29 +304,15 @@ std::vector<TRGBQuad> PaletteFor(int Bpp, const std::vector<TRGBQuad>* Source)
 
 void* TBitmap::AllocatePixelStorage(size_t Bytes)
 {
-    if (kHeapOnly || Bytes < kHugeStorage)
-        return std::allocator<uint8_t>().allocate(Bytes);
-    // A mapping one huge page longer than needed holds an aligned run of whole huge pages; the
-    // rest is given back at once.
-    const size_t size = RoundToHugePages(Bytes), mapped = size + kHugePage;
-    void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
-        throw std::bad_alloc();
-    const uintptr_t start = reinterpret_cast<uintptr_t>(p), aligned = (start + kHugePage - 1) & ~(kHugePage - 1);
-    if (aligned > start)
-        munmap(p, aligned - start);
-    if (const size_t tail = start + mapped - (aligned + size); tail > 0)
-        munmap(reinterpret_cast<void*>(aligned + size), tail);
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-    return reinterpret_cast<void*>(aligned);
+    return Bytes < kHugeStorage ? std::allocator<uint8_t>().allocate(Bytes) : AllocateOnHugePages(Bytes);
 }
 
 void TBitmap::FreePixelStorage(void* P, size_t Bytes) noexcept
 {
-    if (kHeapOnly || Bytes < kHugeStorage)
+    if (Bytes < kHugeStorage)
         std::allocator<uint8_t>().deallocate(static_cast<uint8_t*>(P), Bytes);
     else
-        munmap(P, RoundToHugePages(Bytes));
+        std::free(P);
 }
 
 TBitmap::TBitmap() : FCanvas(std::make_unique<TCanvas>(*this)) {}

@@ -222,7 +222,7 @@ public:
     // Pixel storage: growing it leaves the new bytes as they are (NewRows fills them when asked),
     // so a picture about to be written in full is not first filled.
     // (Constructing with a value, as a fill does, goes through the standard placement.)
-    // Storage of 4 MB and more is mapped on its own in whole huge pages (rounded up), so that its
+    // Storage of 4 MB and more starts on a huge-page boundary and asks for huge pages, so that its
     // first touch costs a fault per 2 MB rather than per 4 KB.
     template <typename T>
     struct TUnsetAllocator : std::allocator<T> {

@@ -26,8 +26,10 @@ int main(int Argc, char** Argv)
     const SavedImage& Frame = Gif->SavedImages[0];
     const ColorMapObject* Map = Frame.ImageDesc.ColorMap ? Frame.ImageDesc.ColorMap : Gif->SColorMap;
     const size_t Width = size_t(Gif->SWidth), Height = size_t(Gif->SHeight);
-    TPixelBuffer Rgb(Width * Height * 3); // zero where the frame does not reach
+    TPixelBuffer Rgb(Width * Height * 3);
     const GifImageDesc& D = Frame.ImageDesc;
+    if (D.Left != 0 || D.Top != 0 || size_t(D.Width) != Width || size_t(D.Height) != Height)
+        std::memset(Rgb.data(), 0, Rgb.size()); // black where the frame does not reach
     for (int Y = 0; Y < D.Height; ++Y) {
         const GifByteType* Row = Frame.RasterBits + size_t(Y) * D.Width;
         unsigned char* Out = Rgb.data() + ((size_t(D.Top) + Y) * Width + D.Left) * 3;

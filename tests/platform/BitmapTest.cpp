@@ -143,7 +143,7 @@ TEST(BitmapStorage, SetSizeKeepsThePixelsInsideBothSizes)
     EXPECT_EQ(narrow.GetPixel(0, 0), clWhite);
 }
 
-TEST(BitmapStorage, PixelsLastAcrossTheSizeWhereStorageIsMappedOnItsOwn)
+TEST(BitmapStorage, PixelsLastAcrossTheSizeWhereStorageMovesToHugePages)
 {
     // 1000 x 1398 x 3 bytes is just under 4 MB, one more row just over; and a picture of many
     // huge pages. Corner pixels survive growing, shrinking, copying and taking; new ones are white.

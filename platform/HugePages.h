@@ -1,0 +1,43 @@
+#pragma once
+// Memory for big pixel buffers: allocations that ask the kernel for huge pages, and mapping pages
+// before their first touch. Header only, so that the benchmarks' reference programs allocate alike.
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+
+inline constexpr size_t kHugePageBytes = size_t(2) << 20;
+
+// Bytes bytes starting on a huge-page boundary, freed with std::free; every whole huge page of them
+// is asked for in huge pages (a fault per 2 MB rather than per 4 KB at the first touch).
+inline void* AllocateOnHugePages(size_t Bytes)
+{
+    void* p = nullptr;
+    if (posix_memalign(&p, kHugePageBytes, Bytes) != 0)
+        throw std::bad_alloc();
+    if (const size_t whole = Bytes & ~(kHugePageBytes - 1); whole > 0)
+        madvise(p, whole, MADV_HUGEPAGE);
+    return p;
+}
+
+// Maps the whole pages of [P, P + Bytes) now, many a call instead of a fault each; a kernel without
+// the call simply leaves them to fault. The call holds the process's memory map while it works, so a
+// big buffer is mapped a few megabytes at a time: another thread's allocation (a window's paint) is
+// never kept waiting long.
+inline void MapPagesNow(void* P, size_t Bytes)
+{
+#ifdef MADV_POPULATE_WRITE
+    constexpr uintptr_t kPage = 4096;
+    constexpr size_t kStep = size_t(8) << 20;
+    const uintptr_t data = reinterpret_cast<uintptr_t>(P);
+    const uintptr_t first = (data + kPage - 1) & ~(kPage - 1), last = (data + Bytes) & ~(kPage - 1);
+    for (uintptr_t at = first; at < last; at += kStep)
+        madvise(reinterpret_cast<void*>(at), std::min<size_t>(kStep, last - at), MADV_POPULATE_WRITE);
+#else
+    (void)P;
+    (void)Bytes;
+#endif
+}
