@@ -340,6 +340,8 @@ void TCVBrowserChildWn::LoadDirectory(int Row, int Col)
     // The cell asked for comes into view once its picture is there.
     if (PictureDB->Loading() && Wanted >= PictureDB->Count() && Wanted <= INT32_MAX)
         FFocusWanted = static_cast<int>(Wanted);
+    else
+        SelectCurrentWhenNone();
     FCanDraw = true;
     FThumbnailGrid->Invalidate();
 }
@@ -355,6 +357,8 @@ void TCVBrowserChildWn::LoadStep()
     }
     if (!PictureDB->Loading())
         FFocusWanted = -1;
+    if (FFocusWanted < 0)
+        SelectCurrentWhenNone();
     DoContentsChange();
     FThumbnailGrid->Invalidate();
 }
@@ -491,6 +495,15 @@ void TCVBrowserChildWn::FocusIndex(int Index)
 {
     const TGridCoord Cell = FThumbnailGrid->IndexCell(Index);
     FThumbnailGrid->FocusCell(Cell.X, Cell.Y, true);
+}
+
+void TCVBrowserChildWn::SelectCurrentWhenNone()
+{
+    const int Count = PictureDB->Count();
+    if (Count == 0 || FThumbnailGrid->SelectedCount() > 0)
+        return;
+    const int64_t Current = FThumbnailGrid->CellIndex(FThumbnailGrid->Col(), FThumbnailGrid->Row());
+    FocusIndex(static_cast<int>(std::clamp<int64_t>(Current, 0, Count - 1)));
 }
 
 void TCVBrowserChildWn::RedrawCell(int Index)

@@ -138,6 +138,9 @@ private:
     using TFileOperation = void (TCVBrowserChildWn::*)(const std::string&, const std::string&, const std::string&);
     void DropOnFolder(TFileOperation Operation);
     void FocusIndex(int Index);
+    // With pictures shown and none selected, the current picture (the last one when the current cell
+    // lies past them) becomes the selection, so that a command on the selection always has one.
+    void SelectCurrentWhenNone();
     int IndexAt(int X, int Y) const;
     void ArrangeEmpty();
 

@@ -728,6 +728,10 @@ void TAdvSelectDrawGrid::RemoveCell(int64_t Index)
         MoveCurrent(cur.X, cur.Y);
         ScrollIntoView(cur.X, cur.Y);
     }
+    // The last selected cell went while others remain: the current cell becomes the selection, as
+    // with every other move of the current cell, so that a command on the selection always has one.
+    if (FSelection.Count() == 0 && CellIndex(Col(), Row()) < FNumOfCells && CanSelectCell(Col(), Row()))
+        SelectCellEx({Col(), Row()}, true);
     Invalidate();
 }
 

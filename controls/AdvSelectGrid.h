@@ -272,7 +272,8 @@ public:
 
     // The cell of linear index Index left the list (its picture went): it leaves the selection, the
     // selected and current cells after it move back one place with their contents, and NumOfCells
-    // goes down by one. The current cell stays in the list, scrolled into view when it moved.
+    // goes down by one. The current cell stays in the list, scrolled into view when it moved; when
+    // the removed cell was the last one selected, the current cell becomes the selection.
     void RemoveCell(int64_t Index);
 
     // Linear index of a cell and cell of an index under the current column count.

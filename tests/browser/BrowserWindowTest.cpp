@@ -230,6 +230,7 @@ TEST_F(BrowserWindow, TheSelectionFollowsThePicturesWhenSomeAreRemoved)
     } Cases[] = {
         {"one before the selection", {"b.bmp", "d.bmp"}, {"a.jpg"}, {"b.bmp", "d.bmp"}},
         {"a selected one", {"a.jpg", "C.bmp"}, {"a.jpg"}, {"C.bmp"}},
+        // Pictures remain: the current one becomes the selection (After empty).
         {"every selected one, the last picture among them", {"b.bmp", "e.bmp"}, {"b.bmp", "e.bmp"}, {}},
         {"one after the selection", {"a.jpg"}, {"e.bmp"}, {"a.jpg"}},
     };
@@ -248,34 +249,72 @@ TEST_F(BrowserWindow, TheSelectionFollowsThePicturesWhenSomeAreRemoved)
             std::remove((Pics + N).c_str());
             Send(faRemoved, Pics, N);
         }
-        EXPECT_EQ(Win->GetSelectedNames(), std::vector<std::string>(C.After.begin(), C.After.end()));
-        EXPECT_GE(Win->CurrentIndex(), 0);
+        ASSERT_GE(Win->CurrentIndex(), 0);
+        const std::vector<std::string> After = C.After.empty()
+                                                   ? std::vector<std::string>{Win->Database().GetFileName(Win->CurrentIndex())}
+                                                   : std::vector<std::string>(C.After.begin(), C.After.end());
+        EXPECT_EQ(Win->GetSelectedNames(), After);
         Win.reset();
     }
 }
 
+TEST_F(BrowserWindow, ARefreshAfterTheSelectedPicturesWentSelectsTheCurrentOne)
+{
+    // The current and only selected picture C.bmp goes behind the window's back, b.bmp with it.
+    Open(Pics);
+    const TGridCoord Last = Win->ThumbnailGrid()->IndexCell(2);
+    Win->ThumbnailGrid()->FocusCell(Last.X, Last.Y, true);
+    ASSERT_EQ(Win->GetSelectedNames(), std::vector<std::string>{"C.bmp"});
+    std::remove((Pics + "C.bmp").c_str());
+    std::remove((Pics + "b.bmp").c_str());
+    Win->RefreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Win->Loading(); }, 10000));
+    EXPECT_EQ(Names(), std::vector<std::string>{"a.jpg"});
+    EXPECT_EQ(Win->CurrentIndex(), 0);
+    EXPECT_EQ(Win->GetSelectedNames(), std::vector<std::string>{"a.jpg"});
+}
+
 TEST_F(BrowserWindow, RenamedOntoAnotherPictureTheReplacedRecordGoes)
 {
-    Open(Pics);
-    // b.bmp (30 x 20) replaces C.bmp (12 x 50), as a rename answered Yes does.
-    std::filesystem::rename(Pics + "b.bmp", Pics + "C.bmp");
-    Send(faNameChanged, Pics, "b.bmp", "C.bmp");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "C.bmp"}));
-    EXPECT_EQ(Win->ThumbnailGrid()->NumOfCells(), 2);
-    EXPECT_EQ(Win->Database().GetDimensionsText(Win->Database().FindName("C.bmp")), "30 x 20");
-    // One record per file in the folder's cache too, and the next visit shows one cell for it.
-    Win.reset();
-    const std::vector<uint8_t> Cache = ReadBytes(Pics + PicBrowserFileName);
-    ASSERT_GE(Cache.size(), 24u + 2 * 275u);
-    EXPECT_EQ(Cache[20] | Cache[21] << 8 | Cache[22] << 16 | Cache[23] << 24, 2);
-    std::vector<std::string> Cached;
-    for (size_t I = 0; I < 2; ++I) {
-        const uint8_t* Field = Cache.data() + 24 + I * 275;
-        Cached.emplace_back(reinterpret_cast<const char*>(Field + 1), Field[0]);
+    // a.jpg (40 x 30), b.bmp (30 x 20) and C.bmp (12 x 50) are listed in this order; the replaced
+    // picture is the first, one in the middle, the last.
+    const struct {
+        const char *From, *Onto, *Size;
+        std::vector<std::string> After;
+    } Cases[] = {
+        {"b.bmp", "a.jpg", "30 x 20", {"a.jpg", "C.bmp"}},
+        {"C.bmp", "b.bmp", "12 x 50", {"a.jpg", "b.bmp"}},
+        {"b.bmp", "C.bmp", "30 x 20", {"a.jpg", "C.bmp"}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(std::string(C.From) + " onto " + C.Onto);
+        std::remove((Pics + PicBrowserFileName).c_str());
+        WriteBmp(Pics + "b.bmp", 30, 20, 1);
+        WriteJpeg(Pics + "a.jpg", 40, 30, 2);
+        WriteBmp(Pics + "C.bmp", 12, 50, 3);
+        Open(Pics);
+        ASSERT_EQ(Names(), kAll);
+        // From replaces Onto, as a rename answered Yes does.
+        std::filesystem::rename(Pics + C.From, Pics + C.Onto);
+        Send(faNameChanged, Pics, C.From, C.Onto);
+        EXPECT_EQ(Names(), C.After);
+        EXPECT_EQ(Win->ThumbnailGrid()->NumOfCells(), 2);
+        EXPECT_EQ(Win->Database().GetDimensionsText(Win->Database().FindName(C.Onto)), C.Size);
+        // One record per file in the folder's cache too, and the next visit shows one cell for it.
+        Win.reset();
+        const std::vector<uint8_t> Cache = ReadBytes(Pics + PicBrowserFileName);
+        ASSERT_GE(Cache.size(), 24u + 2 * 275u);
+        EXPECT_EQ(Cache[20] | Cache[21] << 8 | Cache[22] << 16 | Cache[23] << 24, 2);
+        std::vector<std::string> Cached;
+        for (size_t I = 0; I < 2; ++I) {
+            const uint8_t* Field = Cache.data() + 24 + I * 275;
+            Cached.emplace_back(reinterpret_cast<const char*>(Field + 1), Field[0]);
+        }
+        EXPECT_EQ(Cached, C.After);
+        Open(Pics);
+        EXPECT_EQ(Names(), C.After);
+        Win.reset();
     }
-    EXPECT_EQ(Cached, (std::vector<std::string>{"a.jpg", "C.bmp"}));
-    Open(Pics);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "C.bmp"}));
 }
 
 TEST_F(BrowserWindow, AnUpdatedFileGetsItsNewThumbnail)

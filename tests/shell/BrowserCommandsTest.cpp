@@ -432,6 +432,96 @@ TEST_F(BrowserCommands, DeleteMovesToTheTrashAndANoSkipsOnlyThatFile)
         EXPECT_EQ(UI.Messages[i].Type, mtConfirmation) << UI.Messages[i].Text;
 }
 
+// A removal that takes the last selected picture while others remain selects the current one, so the
+// next command acts on it and names it.
+TEST_F(BrowserCommands, RemovingTheSelectedPicturesSelectsTheCurrentOne)
+{
+    const struct {
+        const char* Case;
+        std::vector<const char*> Pictures;
+        int First, Last; // the selected pictures (indices); the current one is First
+        const char* Command;
+        std::function<void()> Answer;
+        std::string Current; // the picture current and alone selected afterwards
+    } Cases[] = {
+        {"delete the first", {"p1.bmp", "p2.bmp", "p3.bmp"}, 0, 0, "ActBrwsrDeleteImage",
+         [this] { UI.Answers = {mrYes}; }, "p2.bmp"},
+        {"delete the last", {"p1.bmp", "p2.bmp", "p3.bmp"}, 2, 2, "ActBrwsrDeleteImage",
+         [this] { UI.Answers = {mrYes}; }, "p2.bmp"},
+        {"move three", {"p1.bmp", "p2.bmp", "p3.bmp", "p4.bmp"}, 0, 2, "ActBrwsrMoveImage",
+         [this] { UI.OpenResults = {{B}, {B}, {B}}; }, "p4.bmp"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Case);
+        const std::string folder = Dir.path().toStdString() + "/" + C.Case + "/";
+        fs::create_directory(folder);
+        for (const char* n : C.Pictures)
+            Picture(folder + n);
+        TCVBrowserChildWn* W = Browse(folder);
+        ASSERT_NE(W, nullptr);
+        TAdvSelectDrawGrid* grid = W->ThumbnailGrid();
+        const TGridCoord first = grid->IndexCell(C.First);
+        grid->FocusCell(first.X, first.Y, true);
+        grid->SelectRange(C.First, C.Last);
+        ASSERT_EQ(W->GetSelectedNames().size(), size_t(C.Last - C.First + 1));
+        UI.Messages.clear();
+        C.Answer();
+        Run(C.Command);
+        ASSERT_EQ(W->PictureCount(), int(C.Pictures.size()) - (C.Last - C.First + 1));
+        EXPECT_EQ(W->GetSelectedNames(), std::vector<std::string>{C.Current});
+        EXPECT_EQ(W->Database().GetFileName(W->CurrentIndex()), C.Current);
+        EXPECT_TRUE(grid->IsSelected(grid->Col(), grid->Row()));
+        // The next Delete asks about that picture (answered No: it stays).
+        UI.Messages.clear();
+        UI.Answers = {mrNo};
+        Run("ActBrwsrDeleteImage");
+        ASSERT_EQ(UI.Messages.size(), 1u);
+        EXPECT_EQ(UI.Messages[0].Type, mtConfirmation);
+        EXPECT_NE(UI.Messages[0].Text.find("'" + folder + C.Current + "'"), std::string::npos) << UI.Messages[0].Text;
+        EXPECT_TRUE(fs::exists(folder + C.Current));
+        for (const std::string& f : Files(B))
+            fs::remove(B + f);
+    }
+}
+
+// A copy that replaces the file of an open picture leaves that window with pixels no file holds any
+// more: it counts as modified and closing it asks. A No to replacing keeps both as they were.
+TEST_F(BrowserCommands, CopyingOverAnOpenPicturesFileLeavesItsWindowModified)
+{
+    const struct {
+        TModalResult Answer;
+        bool Replaced;
+    } Cases[] = {{mrYes, true}, {mrNo, false}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Answer == mrYes ? "Yes" : "No");
+        Picture(B + "p.bmp", 20);
+        ASSERT_TRUE(Main->OpenPictureFile(B + "p.bmp"));
+        auto* Pic = dynamic_cast<TCVPicChildWin*>(Main->MdiArea()->activeSubWindow());
+        ASSERT_NE(Pic, nullptr);
+        ASSERT_FALSE(Pic->Modified());
+        TCVBrowserChildWn* W = BrowseSelected(A, {"p.bmp"});
+        ASSERT_NE(W, nullptr);
+        UI.Messages.clear();
+        UI.OpenResults = {{B}};
+        UI.Answers = {C.Answer};
+        Run("ActBrwsrCopyImage");
+        TXBitmap Now;
+        Now.LoadPictureFromFile(B + "p.bmp", false);
+        EXPECT_EQ(Now.Width(), C.Replaced ? 16 : 20);
+        EXPECT_EQ(Pic->Modified(), C.Replaced);
+        EXPECT_EQ(Pic->Picture().Width(), 20);
+        if (C.Replaced) {
+            UI.Messages.clear();
+            UI.Answers = {mrCancel};
+            EXPECT_FALSE(Pic->close());
+            ASSERT_EQ(UI.Messages.size(), 1u);
+            EXPECT_EQ(UI.Messages[0].Text, "Save changes to p.bmp ?");
+        }
+        for (QMdiSubWindow* Sub : Main->MdiArea()->subWindowList())
+            delete Sub;
+    }
+}
+
 TEST_F(BrowserCommands, ANoToReplacingOneFileSkipsItAndTheRunGoesOn)
 {
     const struct {
