@@ -9,4 +9,7 @@ apt-get install -y -qq --no-install-recommends \
   libjpeg62-turbo-dev libgtest-dev libgmock-dev libbenchmark-dev \
   fonts-dejavu-core xvfb xauth poppler-utils \
   imagemagick libjpeg-turbo-progs gifsicle giflib-tools libvips-tools libvips-dev libgif-dev \
-  libglib2.0-dev openbox x11-utils xdotool xclip desktop-file-utils >/dev/null
+  libglib2.0-dev openbox x11-utils xdotool xclip desktop-file-utils locales >/dev/null
+# A locale with a decimal comma, so the test that number formatting ignores the locale runs.
+sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+locale-gen >/dev/null
