@@ -488,6 +488,8 @@ void TXCustomOpenPictureDialog::PreviewFile(const std::string& FullName)
     const bool Resample = FResampleSmlPreview;
     FPending.future().cancel(); // not started yet: it need not start at all
     FPending.setFuture(QtConcurrent::run([FullName, Area, Resample] {
+        if (OnPreviewDecode)
+            OnPreviewDecode(FullName);
         return LoadPicturePreview(FullName, Area.width(), Area.height(), Resample);
     }));
 }

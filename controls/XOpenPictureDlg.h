@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,6 +108,9 @@ public:
     bool PreviewAnimated() const { return FAnimation != nullptr; }
     // The number of previews decoded so far.
     int PreviewLoads() const { return FPreviewLoads; }
+    // Called on the decoding thread with the file's name just before a selection's preview is
+    // decoded; unset in the program (tests watch what has happened by then).
+    static inline std::function<void(const std::string& FileName)> OnPreviewDecode;
     // The full-size preview window of the last picture that previewed well (modal, through the
     // installed user-interface services); an animated GIF plays in it until it closes.
     void ShowFullSizePreview();

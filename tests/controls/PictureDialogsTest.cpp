@@ -42,6 +42,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -593,6 +594,49 @@ TEST_F(PictureDialogs, AnimatedGifPlaysInThePreviewUntilTheSelectionChangesOrThe
         }
     }
     EXPECT_TRUE(UI.Messages.empty());
+}
+
+// Selecting another picture ends the animation's painter at once: it is gone before the new
+// picture's preview starts decoding, not only once that preview is ready.
+TEST_F(PictureDialogs, AnimationStopsBeforeTheNextPreviewIsDecoded)
+{
+    const std::string Animation = FixturePath(kAnimation);
+    struct TWatch {
+        std::string Name;
+        int Painters = -1;
+    };
+    std::mutex Lock;
+    std::vector<TWatch> Seen;
+    TXCustomOpenPictureDialog::OnPreviewDecode = [&](const std::string& Name) {
+        const int Painters = GIFPainterThreadsRunning();
+        std::lock_guard<std::mutex> L(Lock);
+        Seen.push_back({Name, Painters});
+    };
+    const std::shared_ptr<void> Unhook(nullptr, [](void*) { TXCustomOpenPictureDialog::OnPreviewDecode = nullptr; });
+    ASSERT_EQ(GIFPainterThreadsRunning(), 0);
+    // A still picture, a still GIF, and another animation (whose own painter starts only once it shows).
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Animation), QString::fromStdString(Path("anim-copy.gif"))));
+    for (const std::string& Chosen : {Picture("still.bmp", 30, 20, clRed), Picture("still.gif", 30, 20, clBlue),
+                                      Path("anim-copy.gif")}) {
+        SCOPED_TRACE(Chosen);
+        TXOpenPictureDialog D;
+        D.show();
+        D.PreviewFile(Animation);
+        D.WaitForPreview();
+        ASSERT_TRUE(D.PreviewAnimated());
+        ASSERT_TRUE(QTest::qWaitFor([] { return GIFPainterThreadsRunning() == 1; }, 2000));
+        Seen.clear();
+        D.PreviewFile(Chosen);
+        D.WaitForPreview();
+        {
+            std::lock_guard<std::mutex> L(Lock);
+            ASSERT_EQ(Seen.size(), 1u);
+            EXPECT_EQ(Seen[0].Name, Chosen);
+            EXPECT_EQ(Seen[0].Painters, 0) << "the animation still played while the next picture decoded";
+        }
+        D.reject();
+        EXPECT_TRUE(NoPainterLeft());
+    }
 }
 
 TEST_F(PictureDialogs, FullSizePreviewPlaysAnAnimationUntilItCloses)
