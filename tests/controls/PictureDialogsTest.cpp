@@ -38,6 +38,7 @@
 #include <sys/stat.h>
 
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -724,6 +725,46 @@ TEST_F(PictureDialogs, SaveDialogOpensOnTheTypeOfThePicturesName)
     EXPECT_EQ(D.directory().absolutePath(), Dir.path());
     D.accept();
     EXPECT_EQ(D.FileName(), Path("photo.jpeg"));
+}
+
+// Names are bytes: a picture in a folder whose name is not UTF-8 (Latin-1 "cafe" with an acute e)
+// proposes its name there: the dialog shows that very folder, and the name chosen comes back with
+// the folder's bytes (and the proposed name's own, which need not be UTF-8 either).
+TEST_F(PictureDialogs, SaveDialogOpensInAFolderWhoseNameIsNotUtf8AndGivesBackItsBytes)
+{
+    const std::string Folder = QFile::encodeName(Dir.path()).toStdString() + "/caf\xe9";
+    ASSERT_EQ(::mkdir(Folder.c_str(), 0755), 0);
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const std::shared_ptr<void> Remove(nullptr, [&](void*) { std::filesystem::remove_all(Folder); });
+    std::ofstream(Folder + "/old.bmp") << "old";
+    struct stat Real;
+    ASSERT_EQ(::stat(Folder.c_str(), &Real), 0);
+    const struct {
+        std::string Proposed, Typed, Chosen;
+        bool Asked;
+    } cases[] = {
+        {"photo.jpg", "", "photo.jpg", false},
+        {"\xe9t\xe9.gif", "", "\xe9t\xe9.gif", false}, // the name itself is not UTF-8
+        {"photo.jpg", "typed", "typed.jpg", false},        // a name typed in that folder
+        {"old.bmp", "", "old.bmp", true},                  // replacing is asked there too
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Chosen);
+        UI.Messages.clear();
+        TXSavePictureDialog D;
+        D.SetPictureFileName(Folder + "/" + c.Proposed);
+        struct stat Shown;
+        ASSERT_EQ(::stat(QFile::encodeName(D.directory().absolutePath()).constData(), &Shown), 0);
+        EXPECT_TRUE(Shown.st_dev == Real.st_dev && Shown.st_ino == Real.st_ino) << "the dialog shows another folder";
+        EXPECT_EQ(D.Folder(), Folder);
+        if (!c.Typed.empty())
+            D.selectFile(QString::fromStdString(c.Typed));
+        D.accept();
+        EXPECT_EQ(D.result(), QDialog::Accepted);
+        EXPECT_EQ(D.FileName(), Folder + "/" + c.Chosen);
+        EXPECT_EQ(D.FileNames(), std::vector<std::string>{Folder + "/" + c.Chosen});
+        EXPECT_EQ(UI.Messages.size(), c.Asked ? 1u : 0u);
+    }
 }
 
 TEST_F(PictureDialogs, ReplacingAFileIsConfirmed)
