@@ -23,7 +23,9 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -373,9 +375,9 @@ TXCustomOpenPictureDialog::TXCustomOpenPictureDialog(QWidget* Parent) : QFileDia
         connect(Files, &QFileSystemModel::directoryLoaded, Details, [Details] { FitDetailColumns(*Details); },
                 Qt::QueuedConnection);
 
-    connect(this, &QFileDialog::currentChanged, this, [this](const QString& Path) { PreviewFile(Path.toStdString()); });
+    connect(this, &QFileDialog::currentChanged, this, [this](const QString& Path) { PreviewFile(LocalName(Path)); });
     connect(this, &QFileDialog::directoryEntered, this,
-            [this](const QString& Folder) { FCurrentFolder = Folder.toStdString(); });
+            [this](const QString& Folder) { FCurrentFolder = LocalName(Folder); });
     connect(&FPending, &QFutureWatcherBase::finished, this, [this] { PreviewReady(); });
 }
 
@@ -385,6 +387,61 @@ TXCustomOpenPictureDialog::~TXCustomOpenPictureDialog()
     // The decoding reads nothing of the dialog, but its result is delivered to it: wait for it.
     FPending.disconnect();
     FPending.waitForFinished();
+    if (FFolderHandle >= 0)
+        ::close(FFolderHandle);
+}
+
+void TXCustomOpenPictureDialog::ShowFolder(const std::string& Folder)
+{
+    struct stat St;
+    if (Folder.empty() || ::stat(Folder.c_str(), &St) != 0 || !S_ISDIR(St.st_mode))
+        return;
+    const QString Text = QFile::decodeName(QByteArray::fromStdString(Folder));
+    if (QFile::encodeName(Text).toStdString() == Folder) {
+        setDirectory(Text);
+        return;
+    }
+    const int Handle = ::open(Folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (Handle < 0)
+        return;
+    const QString Link = QString("/proc/self/fd/%1").arg(Handle);
+    setDirectory(Link);
+    // The former link is let go only now, so that its number is not the new one's.
+    if (FFolderHandle >= 0)
+        ::close(FFolderHandle);
+    FFolderHandle = Handle;
+    FFolderBytes = Folder;
+    FFolderLink = Link;
+}
+
+std::string TXCustomOpenPictureDialog::Folder() const
+{
+    return LocalName(directory().absolutePath());
+}
+
+void TXCustomOpenPictureDialog::ProposeName(const std::string& Name)
+{
+    FProposedName = Name;
+    FProposedText = QFile::decodeName(QByteArray::fromStdString(Name));
+    selectFile(FProposedText);
+}
+
+std::string TXCustomOpenPictureDialog::LocalName(const QString& Path) const
+{
+    const qsizetype Slash = Path.lastIndexOf(u'/');
+    const QString Dir = Slash < 0 ? QString() : Path.left(Slash);
+    const QString Name = Path.mid(Slash + 1);
+    std::string Bytes;
+    if (!FFolderLink.isEmpty() && (Path == FFolderLink || Path.startsWith(FFolderLink + u'/'))) {
+        if (Path == FFolderLink)
+            return FFolderBytes;
+        Bytes = FFolderBytes + QFile::encodeName(Dir.mid(FFolderLink.size())).toStdString();
+    } else if (Slash >= 0) {
+        Bytes = QFile::encodeName(Dir).toStdString();
+    }
+    if (Slash >= 0)
+        Bytes += '/';
+    return Bytes + (!Name.isEmpty() && Name == FProposedText ? FProposedName : QFile::encodeName(Name).toStdString());
 }
 
 void TXCustomOpenPictureDialog::SetExtraButtons(TPictureDialogExtraButtons Value)
@@ -423,14 +480,14 @@ std::vector<std::string> TXCustomOpenPictureDialog::FileNames() const
 {
     std::vector<std::string> Names;
     for (const QString& Name : selectedFiles())
-        Names.push_back(Name.toStdString());
+        Names.push_back(LocalName(Name));
     return Names;
 }
 
 std::string TXCustomOpenPictureDialog::FileName() const
 {
     const QStringList Names = selectedFiles();
-    return Names.isEmpty() ? std::string() : Names.first().toStdString();
+    return Names.isEmpty() ? std::string() : LocalName(Names.first());
 }
 
 QSize TXCustomOpenPictureDialog::PreviewArea() const
@@ -488,6 +545,8 @@ void TXCustomOpenPictureDialog::PreviewFile(const std::string& FullName)
     const bool Resample = FResampleSmlPreview;
     FPending.future().cancel(); // not started yet: it need not start at all
     FPending.setFuture(QtConcurrent::run([FullName, Area, Resample] {
+        if (OnPreviewDecode)
+            OnPreviewDecode(FullName);
         return LoadPicturePreview(FullName, Area.width(), Area.height(), Resample);
     }));
 }
@@ -598,7 +657,7 @@ void TXCustomOpenPictureDialog::showEvent(QShowEvent* Event)
     FPreviewButton->setEnabled(false);
     QFileDialog::showEvent(Event);
     FBrowseClicked = false;
-    FCurrentFolder = directory().absolutePath().toStdString();
+    FCurrentFolder = Folder();
 }
 
 void TXCustomOpenPictureDialog::done(int Result)
@@ -669,24 +728,22 @@ void TXSavePictureDialog::SetPictureFileName(const std::string& FileName)
     // become another file, "photo.jpg"). A name without a folder (a new picture's title) stays in
     // the folder the dialog shows.
     SetTypeIndex(SavePictureTypeIndex(FileName));
-    const QFileInfo Info(QFile::decodeName(QByteArray::fromStdString(FileName)));
-    if (Info.isAbsolute() && Info.dir().exists())
-        setDirectory(Info.absolutePath());
-    selectFile(Info.fileName());
+    const size_t Slash = FileName.rfind('/');
+    if (Slash != std::string::npos && FileName.front() == '/')
+        ShowFolder(Slash == 0 ? "/" : FileName.substr(0, Slash));
+    ProposeName(Slash == std::string::npos ? FileName : FileName.substr(Slash + 1));
 }
 
 void TXSavePictureDialog::accept()
 {
     // The chosen type gives the extension of a name typed without one.
     setDefaultSuffix(SavePictureTypes[TypeIndex()].Extension);
-    const QStringList Files = selectedFiles();
-    if (!Files.isEmpty()) {
-        const QFileInfo Info(Files.first());
-        if (Info.exists() && !Info.isDir()) {
-            const std::string Text = Format("%s already exists.\nDo you want to replace it?", Info.fileName().toStdString());
-            if (ShowMessageDlg(this, Text, mtWarning, mbYes | mbNo) != mrYes)
-                return;
-        }
+    const std::string Name = FileName();
+    struct stat St;
+    if (!Name.empty() && ::stat(Name.c_str(), &St) == 0 && !S_ISDIR(St.st_mode)) {
+        const std::string Text = Format("%s already exists.\nDo you want to replace it?", Name.substr(Name.rfind('/') + 1));
+        if (ShowMessageDlg(this, Text, mtWarning, mbYes | mbNo) != mrYes)
+            return;
     }
     QFileDialog::accept();
 }

@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,6 +91,12 @@ public:
     // showed. Both keep their values after the dialog closed, until it shows again.
     bool BrowseClicked() const { return FBrowseClicked; }
     const std::string& CurrentFolder() const { return FCurrentFolder; }
+    // Shows Folder (its bytes as the file system has them); nothing when it is no folder. Qt names
+    // files with Unicode text only, so a folder whose name is not UTF-8 is shown through the link
+    // "/proc/self/fd/N" to a handle of it, and the names chosen in it come back with its own bytes.
+    void ShowFolder(const std::string& Folder);
+    // The folder the dialog shows, as bytes.
+    std::string Folder() const;
 
     // Previews FullName as a selection change does: nothing when it is the name previewed last;
     // else the picture panel shows the picture and its size, or "Picture:" / "(None)" when it is
@@ -107,6 +114,9 @@ public:
     bool PreviewAnimated() const { return FAnimation != nullptr; }
     // The number of previews decoded so far.
     int PreviewLoads() const { return FPreviewLoads; }
+    // Called on the decoding thread with the file's name just before a selection's preview is
+    // decoded; unset in the program (tests watch what has happened by then).
+    static inline std::function<void(const std::string& FileName)> OnPreviewDecode;
     // The full-size preview window of the last picture that previewed well (modal, through the
     // installed user-interface services); an animated GIF plays in it until it closes.
     void ShowFullSizePreview();
@@ -120,6 +130,12 @@ public:
     TXSilentPaintPanel* PaintPanel() const { return FPaintPanel; }
 
 protected:
+    // Proposes Name (bytes, without a folder) in the file name box; when chosen as it stands it comes
+    // back with the same bytes, also when they are not UTF-8.
+    void ProposeName(const std::string& Name);
+    // The bytes of a path the file dialog gives (folder link and proposed name mapped back).
+    std::string LocalName(const QString& Path) const;
+
     virtual void DoOptionsClick();
     virtual std::string GetOptionsHint() const { return {}; }
     // Places the present buttons and shows each by its member of ExtraButtons.
@@ -154,6 +170,13 @@ private:
     bool FResampleSmlPreview = false;
     bool FBrowseClicked = false;
     std::string FCurrentFolder;
+    // A folder shown through its handle's link: the handle (-1 for none), the folder's bytes, the link.
+    int FFolderHandle = -1;
+    std::string FFolderBytes;
+    QString FFolderLink;
+    // The name proposed, as bytes and as the text shown for them.
+    std::string FProposedName;
+    QString FProposedText;
     // The decoding under way and the name it is for; a result for any other name is dropped.
     QFutureWatcher<TFilePreview> FPending;
     std::string FPendingName;

@@ -282,9 +282,11 @@ void TFileStream::SetSize(int64_t NewSize)
         Seek(NewSize, soBeginning);
 }
 
+int (*TFileStream::FileSync)(int Handle) = ::fsync;
+
 void TFileStream::Flush()
 {
-    if (::fsync(FHandle) != 0)
+    if (FileSync(FHandle) != 0)
         throw EWriteError(Format("Cannot write file \"%s\". %s", FName, SystemReason(errno)));
 }
 

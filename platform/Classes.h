@@ -77,8 +77,11 @@ public:
     void SetSize(int64_t NewSize) override;
     const std::string& FileName() const { return FName; }
     int Handle() const { return FHandle; }
-    // Flushes to the disk (fsync); raises EWriteError on failure.
+    // Flushes to the disk (through FileSync); raises EWriteError on failure.
     void Flush();
+    // How Flush takes a file's data to the disk: fsync, answering 0 or -1 with errno set. Tests put a
+    // failing stand-in here to see what a save does when the disk refuses its data at the last moment.
+    static int (*FileSync)(int Handle);
 
 private:
     std::string FName;

@@ -37,17 +37,17 @@ void TCanvelloMain::ActNewPicExecute()
 
 namespace {
 
-// The folder the picture dialogs showed last: the next one opens there, as the desktop's dialogs do.
-QString& LastPictureFolder()
+// The folder the picture dialogs showed last (its bytes): the next one opens there, as the desktop's
+// dialogs do.
+std::string& LastPictureFolder()
 {
-    static QString folder;
+    static std::string folder;
     return folder;
 }
 
-void OpenInLastPictureFolder(QFileDialog& Dialog)
+void OpenInLastPictureFolder(TXCustomOpenPictureDialog& Dialog)
 {
-    if (!LastPictureFolder().isEmpty() && QFileInfo(LastPictureFolder()).isDir())
-        Dialog.setDirectory(LastPictureFolder());
+    Dialog.ShowFolder(LastPictureFolder());
 }
 
 } // namespace
@@ -57,7 +57,7 @@ void TCanvelloMain::ActOpenPicExecute()
     TXOpenPictureDialog dialog(this);
     OpenInLastPictureFolder(dialog);
     const bool chosen = UIServices().ExecuteDialog(dialog);
-    LastPictureFolder() = dialog.directory().absolutePath();
+    LastPictureFolder() = dialog.Folder();
     if (chosen) {
         for (const std::string& name : dialog.FileNames())
             OpenPictureFile(name);
@@ -83,7 +83,7 @@ bool TCanvelloMain::SavePicture(TCVPicChildWin* Child, bool AskName)
         OpenInLastPictureFolder(dialog);
         dialog.SetPictureFileName(noName ? Child->DisplayName() : name);
         const bool chosen = UIServices().ExecuteDialog(dialog);
-        LastPictureFolder() = dialog.directory().absolutePath();
+        LastPictureFolder() = dialog.Folder();
         if (!chosen || dialog.FileName().empty())
             return false;
         name = dialog.FileName();

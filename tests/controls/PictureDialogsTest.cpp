@@ -38,10 +38,12 @@
 #include <sys/stat.h>
 
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -595,6 +597,49 @@ TEST_F(PictureDialogs, AnimatedGifPlaysInThePreviewUntilTheSelectionChangesOrThe
     EXPECT_TRUE(UI.Messages.empty());
 }
 
+// Selecting another picture ends the animation's painter at once: it is gone before the new
+// picture's preview starts decoding, not only once that preview is ready.
+TEST_F(PictureDialogs, AnimationStopsBeforeTheNextPreviewIsDecoded)
+{
+    const std::string Animation = FixturePath(kAnimation);
+    struct TWatch {
+        std::string Name;
+        int Painters = -1;
+    };
+    std::mutex Lock;
+    std::vector<TWatch> Seen;
+    TXCustomOpenPictureDialog::OnPreviewDecode = [&](const std::string& Name) {
+        const int Painters = GIFPainterThreadsRunning();
+        std::lock_guard<std::mutex> L(Lock);
+        Seen.push_back({Name, Painters});
+    };
+    const std::shared_ptr<void> Unhook(nullptr, [](void*) { TXCustomOpenPictureDialog::OnPreviewDecode = nullptr; });
+    ASSERT_EQ(GIFPainterThreadsRunning(), 0);
+    // A still picture, a still GIF, and another animation (whose own painter starts only once it shows).
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Animation), QString::fromStdString(Path("anim-copy.gif"))));
+    for (const std::string& Chosen : {Picture("still.bmp", 30, 20, clRed), Picture("still.gif", 30, 20, clBlue),
+                                      Path("anim-copy.gif")}) {
+        SCOPED_TRACE(Chosen);
+        TXOpenPictureDialog D;
+        D.show();
+        D.PreviewFile(Animation);
+        D.WaitForPreview();
+        ASSERT_TRUE(D.PreviewAnimated());
+        ASSERT_TRUE(QTest::qWaitFor([] { return GIFPainterThreadsRunning() == 1; }, 2000));
+        Seen.clear();
+        D.PreviewFile(Chosen);
+        D.WaitForPreview();
+        {
+            std::lock_guard<std::mutex> L(Lock);
+            ASSERT_EQ(Seen.size(), 1u);
+            EXPECT_EQ(Seen[0].Name, Chosen);
+            EXPECT_EQ(Seen[0].Painters, 0) << "the animation still played while the next picture decoded";
+        }
+        D.reject();
+        EXPECT_TRUE(NoPainterLeft());
+    }
+}
+
 TEST_F(PictureDialogs, FullSizePreviewPlaysAnAnimationUntilItCloses)
 {
     TXOpenPictureDialog D;
@@ -680,6 +725,46 @@ TEST_F(PictureDialogs, SaveDialogOpensOnTheTypeOfThePicturesName)
     EXPECT_EQ(D.directory().absolutePath(), Dir.path());
     D.accept();
     EXPECT_EQ(D.FileName(), Path("photo.jpeg"));
+}
+
+// Names are bytes: a picture in a folder whose name is not UTF-8 (Latin-1 "cafe" with an acute e)
+// proposes its name there: the dialog shows that very folder, and the name chosen comes back with
+// the folder's bytes (and the proposed name's own, which need not be UTF-8 either).
+TEST_F(PictureDialogs, SaveDialogOpensInAFolderWhoseNameIsNotUtf8AndGivesBackItsBytes)
+{
+    const std::string Folder = QFile::encodeName(Dir.path()).toStdString() + "/caf\xe9";
+    ASSERT_EQ(::mkdir(Folder.c_str(), 0755), 0);
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const std::shared_ptr<void> Remove(nullptr, [&](void*) { std::filesystem::remove_all(Folder); });
+    std::ofstream(Folder + "/old.bmp") << "old";
+    struct stat Real;
+    ASSERT_EQ(::stat(Folder.c_str(), &Real), 0);
+    const struct {
+        std::string Proposed, Typed, Chosen;
+        bool Asked;
+    } cases[] = {
+        {"photo.jpg", "", "photo.jpg", false},
+        {"\xe9t\xe9.gif", "", "\xe9t\xe9.gif", false}, // the name itself is not UTF-8
+        {"photo.jpg", "typed", "typed.jpg", false},        // a name typed in that folder
+        {"old.bmp", "", "old.bmp", true},                  // replacing is asked there too
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Chosen);
+        UI.Messages.clear();
+        TXSavePictureDialog D;
+        D.SetPictureFileName(Folder + "/" + c.Proposed);
+        struct stat Shown;
+        ASSERT_EQ(::stat(QFile::encodeName(D.directory().absolutePath()).constData(), &Shown), 0);
+        EXPECT_TRUE(Shown.st_dev == Real.st_dev && Shown.st_ino == Real.st_ino) << "the dialog shows another folder";
+        EXPECT_EQ(D.Folder(), Folder);
+        if (!c.Typed.empty())
+            D.selectFile(QString::fromStdString(c.Typed));
+        D.accept();
+        EXPECT_EQ(D.result(), QDialog::Accepted);
+        EXPECT_EQ(D.FileName(), Folder + "/" + c.Chosen);
+        EXPECT_EQ(D.FileNames(), std::vector<std::string>{Folder + "/" + c.Chosen});
+        EXPECT_EQ(UI.Messages.size(), c.Asked ? 1u : 0u);
+    }
 }
 
 TEST_F(PictureDialogs, ReplacingAFileIsConfirmed)

@@ -276,25 +276,33 @@ TEST_F(RecentFiles, ThumbnailsOfPicturesAndOfAnythingElse)
     EXPECT_EQ(thumbnail.PixelFormat(), pf24bit);
     EXPECT_EQ(PixelOf(thumbnail, 40, 10), clRed);
 
-    // A big JPEG is decoded at a reduced scale: the thumbnail still has the picture's true
-    // proportions and its halves where they belong.
-    {
-        TBitmap halves(1600, 1200, pf24bit);
-        halves.Canvas().Brush.Color = RGB(220, 30, 30);
-        halves.Canvas().FillRect(Rect(0, 0, 800, 1200));
-        halves.Canvas().Brush.Color = RGB(30, 30, 220);
-        halves.Canvas().FillRect(Rect(800, 0, 1600, 1200));
-        TJPEGImage jpeg;
-        jpeg.Assign(halves);
-        jpeg.SaveToFile(Path("halves.jpg"));
-    }
-    ASSERT_TRUE(rfpic::MakeThumbnail(Path("halves.jpg"), thumbnail));
-    EXPECT_EQ(thumbnail.Width(), 80);
-    EXPECT_EQ(thumbnail.Height(), 60);
-    for (const auto& [x, colour] : {std::pair{10, RGB(220, 30, 30)}, {70, RGB(30, 30, 220)}}) {
-        const TColor got = PixelOf(thumbnail, x, 30);
-        EXPECT_NEAR(GetRValue(got), GetRValue(colour), 8) << x;
-        EXPECT_NEAR(GetBValue(got), GetBValue(colour), 8) << x;
+    // A big JPEG is decoded at a reduced scale: the thumbnail still has the size the picture's own
+    // size gives (160 x 745 decodes at 1/4 as 40 x 187, whose thumbnail would be 14 x 70) and its
+    // halves where they belong.
+    const struct {
+        int W, H, ThumbW, ThumbH;
+    } jpegs[] = {{1600, 1200, 80, 60}, {160, 745, 15, 70}};
+    for (const auto& c : jpegs) {
+        SCOPED_TRACE(testing::Message() << c.W << " x " << c.H);
+        const std::string name = Path("halves.jpg");
+        {
+            TBitmap halves(c.W, c.H, pf24bit);
+            halves.Canvas().Brush.Color = RGB(220, 30, 30);
+            halves.Canvas().FillRect(Rect(0, 0, c.W / 2, c.H));
+            halves.Canvas().Brush.Color = RGB(30, 30, 220);
+            halves.Canvas().FillRect(Rect(c.W / 2, 0, c.W, c.H));
+            TJPEGImage jpeg;
+            jpeg.Assign(halves);
+            jpeg.SaveToFile(name);
+        }
+        ASSERT_TRUE(rfpic::MakeThumbnail(name, thumbnail));
+        EXPECT_EQ(thumbnail.Width(), c.ThumbW);
+        EXPECT_EQ(thumbnail.Height(), c.ThumbH);
+        for (const auto& [x, colour] : {std::pair{c.ThumbW / 8, RGB(220, 30, 30)}, {c.ThumbW * 7 / 8, RGB(30, 30, 220)}}) {
+            const TColor got = PixelOf(thumbnail, x, c.ThumbH / 2);
+            EXPECT_NEAR(GetRValue(got), GetRValue(colour), 8) << x;
+            EXPECT_NEAR(GetBValue(got), GetBValue(colour), 8) << x;
+        }
     }
 
     WriteAll(Path("notes.bmp"), TBytes{'h', 'e', 'l', 'l', 'o'});

@@ -62,6 +62,28 @@ void Fill(TBitmap& Bmp, int W, int H, TColor C)
     Bmp.Canvas().FillRect(Rect(0, 0, W, H));
 }
 
+// While it lives every flush of a file to the disk fails with EIO (a disk that took the writes but
+// cannot keep them); Calls counts the attempts.
+class TFailingFlush {
+public:
+    TFailingFlush()
+    {
+        Calls = 0;
+        TFileStream::FileSync = [](int) {
+            ++Calls;
+            errno = EIO;
+            return -1;
+        };
+    }
+    ~TFailingFlush() { TFileStream::FileSync = FSaved; }
+    TFailingFlush(const TFailingFlush&) = delete;
+    TFailingFlush& operator=(const TFailingFlush&) = delete;
+    static inline int Calls = 0;
+
+private:
+    int (*FSaved)(int) = TFileStream::FileSync;
+};
+
 class XBitmapFiles : public testing::Test {
 protected:
     std::string Path(const std::string& Name) const { return QDir(Dir.path()).filePath(QString::fromStdString(Name)).toStdString(); }
@@ -344,6 +366,29 @@ TEST_F(XBitmapFiles, FailedSaveLeavesTheOldFile)
     TXBitmap Bmp;
     Fill(Bmp, 2, 2, clWhite);
     EXPECT_THROW(Bmp.SavePictureToFile(Path("no such folder/picture.bmp"), false), Exception);
+}
+
+// A disk that takes every write but fails the closing flush (as a full or failing disk may): the
+// save raises naming the user's file, the old file keeps its bytes and no temporary file is left.
+TEST_F(XBitmapFiles, SaveWhoseFlushFailsRaisesAndKeepsTheOldFile)
+{
+    TXBitmap Bmp;
+    Fill(Bmp, 9, 7, clLime);
+    const std::vector<uint8_t> Old = {'o', 'l', 'd'};
+    for (const char* Name : {"old.bmp", "old", "old.jpg", "old.gif"}) {
+        SCOPED_TRACE(Name);
+        WriteBytes(Path(Name), Old);
+        TFailingFlush Failing;
+        EXPECT_EQ(MessageOf<EWriteError>([&] { Bmp.SavePictureToFile(Path(Name), false); }),
+                  "Cannot write file \"" + Path(Name) + "\". Input/output error");
+        EXPECT_EQ(TFailingFlush::Calls, 1);
+        EXPECT_EQ(ReadBytes(Path(Name)), Old);
+    }
+    EXPECT_EQ(FilesInDir(), (std::vector<std::string>{"old", "old.bmp", "old.gif", "old.jpg"}))
+        << "no temporary file left";
+    // With the disk's flush back the same saves replace the files.
+    Bmp.SavePictureToFile(Path("old.gif"), false);
+    EXPECT_NE(ReadBytes(Path("old.gif")), Old);
 }
 
 TEST_F(XBitmapFiles, SavingKeepsTheRememberedGifTransparency)

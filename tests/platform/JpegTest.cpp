@@ -626,17 +626,61 @@ TEST(Jpeg, DecodingFromTheStreamMakesThePixelsOfTheKeptBytes)
 TEST(Jpeg, StreamReadErrorsPropagateAsThemselves)
 {
     const std::vector<uint8_t> Noise = Encode(*NoiseBitmap(500, 500));
-    // In the header, at a refill of the source's buffer, and midway through the scan.
-    for (int64_t FailAt : {int64_t(0), int64_t(100), int64_t(64 * 1024), int64_t(Noise.size() / 2)}) {
+    // In the header and at a refill of the source's buffer: the error as the stream raised it.
+    for (int64_t FailAt : {int64_t(0), int64_t(100), int64_t(64 * 1024)}) {
         SCOPED_TRACE(FailAt);
         TTrickleStream Stream(Noise, 100, FailAt);
         TBitmap Bmp;
         int W = 0, H = 0;
         EXPECT_THROW(TJPEGImage::DecodeStream(Stream, Bmp, [](int, int) { return jsFullSize; }, W, H), EReadError);
-        // Failing midway, the rows the decode never reached are white, not whatever memory held.
-        if (Bmp.Height() == 500) {
-            const uint8_t* Last = Bmp.ScanLine(499);
-            EXPECT_TRUE(std::all_of(Last, Last + 500 * 3, [](uint8_t V) { return V == 0xFF; }));
-        }
+    }
+}
+
+// A read that fails midway through the scan (a failing disk): the rows decoded so far are the
+// picture's, and every row from the first one the decode never reached to the bottom is white, not
+// whatever the memory held. Bands of rows and the one-row CMYK path alike.
+TEST(Jpeg, RowsAfterADecodeFailingMidwayAreAllWhite)
+{
+    const struct {
+        const char* Name;
+        std::vector<uint8_t> Bytes;
+        TJPEGScale Scale;
+        TJPEGPerformance Performance;
+    } Files[] = {
+        {"noise", Encode(*NoiseBitmap(500, 500)), jsFullSize, jpBestQuality},
+        {"noise at 1/4, fast", Encode(*NoiseBitmap(500, 500)), jsQuarter, jpBestSpeed},
+        {"cmyk", ReadBytes(JpegFixture("cmyk.jpg")), jsFullSize, jpBestQuality},
+    };
+    for (const auto& F : Files) {
+        SCOPED_TRACE(F.Name);
+        auto Whole = LoadJpeg(F.Bytes);
+        Whole->Scale = F.Scale;
+        Whole->Performance = F.Performance;
+        TBitmap Full;
+        Whole->AssignTo(Full);
+        TTrickleStream Stream(F.Bytes, 100, static_cast<int64_t>(F.Bytes.size() * 2 / 3));
+        TBitmap Bmp;
+        int W = 0, H = 0;
+        EXPECT_THROW(TJPEGImage::DecodeStream(Stream, Bmp, [&](int, int) { return F.Scale; }, W, H, F.Performance),
+                     EReadError);
+        ASSERT_EQ(Bmp.Width(), Full.Width());
+        ASSERT_EQ(Bmp.Height(), Full.Height());
+        const size_t RowBytes = static_cast<size_t>(Bmp.Width()) * 3;
+        int Decoded = 0;
+        while (Decoded < Bmp.Height() && std::memcmp(Bmp.ScanLine(Decoded), Full.ScanLine(Decoded), RowBytes) == 0)
+            ++Decoded;
+        EXPECT_GT(Decoded, 0) << "some rows were decoded";
+        EXPECT_LT(Decoded, Bmp.Height()) << "the decode stopped before the bottom";
+        const auto White = [&](int Y) {
+            return std::all_of(Bmp.ScanLine(Y), Bmp.ScanLine(Y) + RowBytes, [](uint8_t V) { return V == 0xFF; });
+        };
+        int FirstWhite = 0;
+        while (FirstWhite < Decoded && !White(FirstWhite))
+            ++FirstWhite;
+        EXPECT_EQ(FirstWhite, Decoded) << "a decoded row is white";
+        int FirstNotWhite = Decoded;
+        while (FirstNotWhite < Bmp.Height() && White(FirstNotWhite))
+            ++FirstNotWhite;
+        EXPECT_EQ(FirstNotWhite, Bmp.Height()) << "a row the decode never reached is not white";
     }
 }

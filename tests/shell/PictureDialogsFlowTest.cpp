@@ -21,6 +21,9 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
+
 namespace {
 
 class PictureDialogsFlow : public FrameFixture {
@@ -137,6 +140,39 @@ TEST_F(PictureDialogsFlow, SaveAsOpensOnThePicturesTypeAndTheTypeGivesTheExtensi
         EXPECT_EQ(Main->ActivePicChild()->FileName(), Path(c.Written));
         EXPECT_TRUE(Bytes(Path(c.Written)).startsWith(c.Magic)) << c.Written;
     }
+}
+
+// A picture in a folder whose name is not UTF-8: Save As proposes that folder, the copy is written
+// there under the very bytes, and the next picture dialog opens there again.
+TEST_F(PictureDialogsFlow, SaveAsInAFolderWhoseNameIsNotUtf8WritesThere)
+{
+    const std::string Folder = QFile::encodeName(Dir.path()).toStdString() + "/caf\xe9";
+    ASSERT_TRUE(std::filesystem::create_directory(Folder));
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const std::shared_ptr<void> Remove(nullptr, [&](void*) { std::filesystem::remove_all(Folder); });
+    WritePicture(Folder + "/photo.bmp", 8, 6);
+    ASSERT_TRUE(Main->OpenPictureFile(Folder + "/photo.bmp"));
+    UI.OnDialog = [&](QDialog& D) {
+        auto& Save = dynamic_cast<TXSavePictureDialog&>(D);
+        EXPECT_EQ(Save.Folder(), Folder);
+        Save.selectFile("copy");
+        Save.accept();
+        return Save.result() == QDialog::Accepted;
+    };
+    Main->Action("ActPicSaveAs")->trigger();
+    EXPECT_TRUE(UI.Messages.empty()) << (UI.Messages.empty() ? "" : UI.Messages[0].Text);
+    EXPECT_EQ(Main->ActivePicChild()->FileName(), Folder + "/copy.bmp");
+    TXBitmap Saved;
+    Saved.LoadPictureFromFile(Folder + "/copy.bmp", false);
+    EXPECT_EQ(Saved.Width(), 8);
+
+    std::string OpenedIn;
+    UI.OnDialog = [&](QDialog& D) {
+        OpenedIn = dynamic_cast<TXOpenPictureDialog&>(D).Folder();
+        return false;
+    };
+    Main->Action("ActOpenPic")->trigger();
+    EXPECT_EQ(OpenedIn, Folder);
 }
 
 TEST_F(PictureDialogsFlow, ReplacingAFileIsAskedAndNoLeavesIt)
