@@ -344,6 +344,80 @@ TEST_F(MainWindow, TheHintOfTheMenuItemUnderTheMouseShowsInPanelZeroAndGoes)
     EXPECT_EQ(Panel(0), "");
 }
 
+// Every command's hint as the program shows it: the short text as the tool tip, the long text in
+// panel 0 while the pointer is on any tool button or menu item of the command.
+TEST_F(MainWindow, EveryCommandShowsItsShortAndLongHint)
+{
+    const struct {
+        std::vector<const char*> Actions;
+        const char* Hint;
+    } cases[] = {
+        {{"ActNewPic"}, "New|Create a new file"},
+        {{"ActOpenPic"}, "Open|Open a file"},
+        {{"ActPicSave"}, "Save|Save current file"},
+        {{"ActPicSaveAs"}, "Save As|Save current file with different name"},
+        {{"ActCloseChild"}, "Close|Close current picture"},
+        {{"ActCloseAllChildren"}, "Close All|Close all pictures"},
+        {{"ActPrintPic"}, "Print|Print picture"},
+        {{"ActFileExit"}, "Exit|Exit Canvello"},
+        {{"ActUndo"}, "Undo|Undo last action"},
+        {{"ActPasteIntoPic", "ActPasteAsNew", "ActPasteClever"}, "Paste|Pastes the Clipboard"},
+        {{"ActClearClipboard"}, "Clear Clipboard|Removes any picture from the clipboard"},
+        {{"ActFlipPic"}, "Flip Picture|Flip Picture Vertically"},
+        {{"ActMirrorPic"}, "Mirror Picture|Flip Picture Horizontally"},
+        {{"ActRotatePic"}, "Rotate|Rotate picture"},
+        {{"ActCropPic"}, "Crop|Crop picture"},
+        {{"ActClearPic"}, "Clear|Clear current selection or whole picture canvas"},
+        {{"ActEnlargePicCanvas"}, "Enlarge canvas|Increase the size of the picture canvas"},
+        {{"ActResizePic"}, "Resize|Resize picture"},
+        {{"ActResamplePic"}, "Resample|Resample picture"},
+        {{"ActBlurPic"}, "Blur|Blur picture"},
+        {{"ActBrightenPic"}, "Brighten|Adjust the brightness of the picture"},
+        {{"ActGammaCorrectPic"}, "Gamma Correct|Gamma correct the picture"},
+        {{"ActAdjustRGBPic"}, "Adjust RGB|Adjust the RGB values of the picture"},
+        {{"ActGreyScalePic"}, "Grey Scale|Set the picture to greyscale"},
+        {{"ActNegativePic"}, "Negative Image|Set the picture to a negative image"},
+        {{"ActShowHideZoomGrid"}, "Show zoom grid|Show grid when picture is zoomed in by a large amount"},
+    };
+    // With a picture open the Image and Colour menus are there too.
+    ASSERT_TRUE(Main->NewPicture(40, 30, clWhite));
+    for (const auto& c : cases) {
+        const std::string hint = c.Hint;
+        const std::string shortText = hint.substr(0, hint.find('|')), longText = hint.substr(hint.find('|') + 1);
+        for (const char* name : c.Actions) {
+            SCOPED_TRACE(name);
+            QAction* action = Main->Action(name);
+            ASSERT_NE(action, nullptr);
+            EXPECT_EQ(action->toolTip().toStdString(), shortText);
+            int shown = 0;
+            for (QObject* o : action->associatedObjects()) {
+                if (auto* bar = qobject_cast<QToolBar*>(o)) {
+                    QWidget* button = bar->widgetForAction(action);
+                    ASSERT_NE(button, nullptr);
+                    QEnterEvent enter(QPointF(3, 3), QPointF(3, 3), button->mapToGlobal(QPointF(3, 3)));
+                    QCoreApplication::sendEvent(button, &enter);
+                    EXPECT_EQ(Panel(0), longText) << "tool button";
+                    QEvent leave(QEvent::Leave);
+                    QCoreApplication::sendEvent(button, &leave);
+                    ++shown;
+                } else if (auto* menu = qobject_cast<QMenu*>(o)) {
+                    // A disabled item shows no hint; what matters is the text, so hover it enabled.
+                    const bool enabled = action->isEnabled();
+                    action->setEnabled(true);
+                    menu->popup(Main->mapToGlobal(QPoint(10, 30)));
+                    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+                    QTest::mouseMove(menu, menu->actionGeometry(action).center());
+                    EXPECT_EQ(Panel(0), longText) << "menu item";
+                    menu->hide();
+                    action->setEnabled(enabled);
+                    ++shown;
+                }
+            }
+            EXPECT_GT(shown, 0) << "no button or menu item shows it";
+        }
+    }
+}
+
 // ---- The clipboard's notices -----------------------------------------------------------------------
 
 // Makes Main a new frame that listens to Clipboard (an in-memory one) for the life of the scope; at
