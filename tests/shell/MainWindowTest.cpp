@@ -38,6 +38,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusTipEvent>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -301,6 +303,62 @@ TEST_F(MainWindow, ChildClientSizeIsTheAreaInsideTheFrame)
     ASSERT_NE(win, nullptr);
     EXPECT_LE(win->geometry().right() + 1, w);
     EXPECT_LE(win->geometry().bottom() + 1, h);
+}
+
+// ---- A change of the desktop's settings -------------------------------------------------------------
+
+// A style, palette, font or theme change that reaches the frame reads the caption metrics again, and
+// every picture window places its caption button and computes its frame size by them.
+TEST_F(MainWindow, ASettingsChangeReadsTheCaptionMetricsAgainForEveryPictureWindow)
+{
+    ASSERT_TRUE(Main->NewPicture(200, 150, clWhite));
+    ASSERT_TRUE(Main->NewPicture(90, 60, clWhite));
+    std::vector<TCVPicChildWin*> pics;
+    for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
+        pics.push_back(dynamic_cast<TCVPicChildWin*>(w));
+    ASSERT_EQ(pics.size(), 2u);
+    ASSERT_NE(ExtraBtnImage, nullptr);
+    // Each window as the current metrics place it.
+    const auto expectPlacedByTheMetrics = [&](const char* When) {
+        for (TCVPicChildWin* pic : pics) {
+            EXPECT_EQ(pic->ExtraBtnRect().Left, pic->width() - ExtraBtnRightOffset) << When;
+            EXPECT_EQ(pic->ExtraBtnRect().Top, ExtraBtnTop) << When;
+            EXPECT_EQ(pic->NonClientWidth, 2 * (SM_CXFRAME + SM_CXEDGE)) << When;
+            EXPECT_EQ(pic->NonClientHeight, 2 * (SM_CYFRAME + SM_CYEDGE) + SM_CYCAPTION) << When;
+        }
+    };
+    ReadCaptionMetrics();
+    const int offset = ExtraBtnRightOffset, top = ExtraBtnTop, caption = SM_CYCAPTION, frame = SM_CXFRAME;
+    for (const QEvent::Type type : {QEvent::StyleChange, QEvent::PaletteChange, QEvent::FontChange,
+                                    QEvent::ThemeChange, QEvent::ApplicationFontChange,
+                                    QEvent::ApplicationPaletteChange}) {
+        SCOPED_TRACE(type);
+        // Metrics gone stale, and windows placed by them.
+        ExtraBtnRightOffset = ExtraBtnTop = SM_CYCAPTION = SM_CXFRAME = 1;
+        for (TCVPicChildWin* pic : pics)
+            pic->PaintExtraBtn();
+        QEvent change(type);
+        QCoreApplication::sendEvent(Main.get(), &change);
+        EXPECT_EQ(ExtraBtnRightOffset, offset);
+        EXPECT_EQ(ExtraBtnTop, top);
+        EXPECT_EQ(SM_CYCAPTION, caption);
+        EXPECT_EQ(SM_CXFRAME, frame);
+        expectPlacedByTheMetrics("after the change");
+    }
+    // A real change of style: the title bars of the other style place the buttons.
+    const QString oldStyle = QApplication::style()->name();
+    const QString other = oldStyle.compare("Windows", Qt::CaseInsensitive) == 0 ? "Fusion" : "Windows";
+    QApplication::setStyle(QStyleFactory::create(other));
+    ASSERT_EQ(QApplication::style()->name().compare(other, Qt::CaseInsensitive), 0);
+    const int otherOffset = ExtraBtnRightOffset, otherTop = ExtraBtnTop;
+    ReadCaptionMetrics();
+    EXPECT_EQ(otherOffset, ExtraBtnRightOffset);
+    EXPECT_EQ(otherTop, ExtraBtnTop);
+    EXPECT_NE(std::pair(otherOffset, otherTop), std::pair(offset, top)) << "the two styles place the button alike";
+    expectPlacedByTheMetrics("in the other style");
+    QApplication::setStyle(QStyleFactory::create(oldStyle));
+    EXPECT_EQ(ExtraBtnRightOffset, offset);
+    expectPlacedByTheMetrics("back in the first style");
 }
 
 // ---- Automatic hints -------------------------------------------------------------------------------
