@@ -5,9 +5,13 @@
 #include "controls/SimpleHintWnd.h"
 #include "globals/CVGlobal.h"
 
+#include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPointer>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -159,6 +163,65 @@ TEST_F(MdiTest, ExtraButtonSitsLeftOfTheTitleBarButtons)
     QTest::mouseDClick(form, Qt::LeftButton, {}, QPoint(r.Left + 2, r.Top + 2));
     EXPECT_FALSE(form->isMaximized()) << "a double click on the button is no title-bar double click";
     EXPECT_GE(clicks, 2);
+}
+
+// The caption as the title bar draws it at width W: the pixels that its text changes, cut to their
+// bounding box, and where that box ends (-1 when nothing of it shows).
+struct TCaptionPixels {
+    QImage Text;
+    int Right = -1;
+};
+
+TCaptionPixels CaptionAt(TExtraBtnForm& Form, int W)
+{
+    const QString title = Form.windowTitle();
+    Form.resize(W, Form.height());
+    QCoreApplication::processEvents();
+    const int titleH = Form.contentsMargins().top();
+    const QImage with = Form.grab(QRect(0, 0, W, titleH)).toImage();
+    Form.setWindowTitle(" "); // an empty one would keep the old caption
+    QCoreApplication::processEvents();
+    const QImage without = Form.grab(QRect(0, 0, W, titleH)).toImage();
+    Form.setWindowTitle(title);
+    QCoreApplication::processEvents();
+    QRect box;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            if (with.pixel(x, y) != without.pixel(x, y))
+                box |= QRect(x, y, 1, 1);
+    if (box.isEmpty())
+        return {};
+    return {with.copy(box), box.right()};
+}
+
+// A window narrowed to its title bar's minimum shows the whole caption, as the widest window shows it,
+// and the extra button beside it, whether the style puts the caption at the start or in the middle.
+TEST_F(MdiTest, TheNarrowestTitleBarShowsTheWholeCaptionBesideTheButton)
+{
+    const QString oldStyle = QApplication::style()->name();
+    for (const char* styleName : {"Fusion", "Windows"}) {
+        SCOPED_TRACE(styleName);
+        QApplication::setStyle(QStyleFactory::create(styleName));
+        ReadCaptionMetrics();
+        TExtraBtnForm* form = AddChild<TExtraBtnForm>(ckPicture);
+        ASSERT_NE(ExtraBtnImage, nullptr);
+        for (const char* title : {"pic1.bmp [1:1]", "A much longer caption of a picture.bmp [16:1]"}) {
+            SCOPED_TRACE(title);
+            form->setWindowTitle(title);
+            const int w = form->TitleBarMinWidth();
+            // Wider by an even number of pixels, so that a centred caption moves by whole pixels.
+            const TCaptionPixels whole = CaptionAt(*form, w + 1000);
+            ASSERT_FALSE(whole.Text.isNull());
+            const TCaptionPixels narrow = CaptionAt(*form, w);
+            form->PaintExtraBtn();
+            EXPECT_EQ(narrow.Text, whole.Text) << "caption cut or shortened at width " << w;
+            EXPECT_LT(narrow.Right, form->ExtraBtnRect().Left) << "caption under the button at width " << w;
+        }
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QApplication::setStyle(QStyleFactory::create(oldStyle));
+    ReadCaptionMetrics();
 }
 
 TEST_F(MdiTest, ExtraButtonHoverOpensOneHintAndLeavingClosesIt)
