@@ -2,6 +2,8 @@
 // and the extra caption button's painting, hit test, hover, hint and click.
 #include "picwin/CVChildClasses.h"
 
+#include "CaptionPixels.h"
+
 #include "controls/SimpleHintWnd.h"
 #include "globals/CVGlobal.h"
 
@@ -163,35 +165,6 @@ TEST_F(MdiTest, ExtraButtonSitsLeftOfTheTitleBarButtons)
     QTest::mouseDClick(form, Qt::LeftButton, {}, QPoint(r.Left + 2, r.Top + 2));
     EXPECT_FALSE(form->isMaximized()) << "a double click on the button is no title-bar double click";
     EXPECT_GE(clicks, 2);
-}
-
-// The caption as the title bar draws it at width W: the pixels that its text changes, cut to their
-// bounding box, and where that box ends (-1 when nothing of it shows).
-struct TCaptionPixels {
-    QImage Text;
-    int Right = -1;
-};
-
-TCaptionPixels CaptionAt(TExtraBtnForm& Form, int W)
-{
-    const QString title = Form.windowTitle();
-    Form.resize(W, Form.height());
-    QCoreApplication::processEvents();
-    const int titleH = Form.contentsMargins().top();
-    const QImage with = Form.grab(QRect(0, 0, W, titleH)).toImage();
-    Form.setWindowTitle(" "); // an empty one would keep the old caption
-    QCoreApplication::processEvents();
-    const QImage without = Form.grab(QRect(0, 0, W, titleH)).toImage();
-    Form.setWindowTitle(title);
-    QCoreApplication::processEvents();
-    QRect box;
-    for (int y = 0; y < with.height(); ++y)
-        for (int x = 0; x < with.width(); ++x)
-            if (with.pixel(x, y) != without.pixel(x, y))
-                box |= QRect(x, y, 1, 1);
-    if (box.isEmpty())
-        return {};
-    return {with.copy(box), box.right()};
 }
 
 // A window narrowed to its title bar's minimum shows the whole caption, as the widest window shows it,
