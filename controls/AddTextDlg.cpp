@@ -13,6 +13,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHideEvent>
 #include <QIntValidator>
 #include <QLabel>
 #include <QListWidget>
@@ -115,6 +116,10 @@ TAddTextDialog::TAddTextDialog(QWidget* Parent) : QDialog(Parent)
     FSizeCombo->setObjectName("SizeCombo");
     FSizeCombo->setEditable(true);
     FSizeCombo->setValidator(new QIntValidator(1, kMaxFontSize, FSizeCombo));
+    // Wide enough for the largest size, whatever the list holds: a box sized by its items would
+    // change its width at the first showing, and the dialog's with it.
+    FSizeCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    FSizeCombo->setMinimumContentsLength(int(QString::number(kMaxFontSize).size()));
     for (int Size : kSizes)
         FSizeCombo->addItem(QString::number(Size));
     FSizeCombo->setCurrentText("8");
@@ -213,6 +218,9 @@ TAddTextDialog::TAddTextDialog(QWidget* Parent) : QDialog(Parent)
 
 bool TAddTextDialog::Execute()
 {
+    // Back where it was closed, as it was; the first time centred on the owner at its natural size.
+    if (FLastGeometry.isValid())
+        setGeometry(FLastGeometry);
     const bool Confirmed = RunModalDialog(*this);
     if (Confirmed && !FText.empty())
         AddRecentText(FRecentTexts, FText, FMaxRecentList);
@@ -292,6 +300,15 @@ void TAddTextDialog::SetMaxRecentList(int Value)
     FMaxRecentList = Value;
     if (FRecentTexts.size() > size_t(Value))
         FRecentTexts.resize(size_t(Value));
+}
+
+void TAddTextDialog::hideEvent(QHideEvent* Event)
+{
+    QDialog::hideEvent(Event);
+    // The client area's place, restored as such: the frame's size is the window manager's and is
+    // not known before a window shows.
+    if (!Event->spontaneous())
+        FLastGeometry = geometry();
 }
 
 void TAddTextDialog::showEvent(QShowEvent* Event)

@@ -5,6 +5,7 @@
 #include "platform/Graphics.h"
 
 #include <QDialog>
+#include <QRect>
 
 #include <string>
 #include <vector>
@@ -65,6 +66,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
 
 private:
     void UpdateSample();
@@ -86,4 +88,6 @@ private:
     std::vector<std::string> FRecentTexts;
     int FMaxRecentList = 10;
     bool FUpdatingMemo = false;
+    // Where and how large the dialog was when it last closed; null before that.
+    QRect FLastGeometry;
 };

@@ -88,6 +88,7 @@ TRotateDialog::TRotateDialog(QWidget* AOwner, TCVPicChildWin* PicChild, TColor A
     RotateDial->setFixedSize(79, 79);
     RotateDial->SetIncrements(360);
     RotateDial->SetNeedleWidth(2);
+    RotateDial->SetNeedleGap(4);
     RotateAWBut = new QPushButton(SettingsPanel);
     RotateAWBut->setFixedSize(60, 25);
     RotateAWBut->setToolTip("Rotate 90 AntiClockWise");

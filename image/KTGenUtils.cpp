@@ -1,6 +1,7 @@
 // Small stateless helpers.
 #include "image/KTGenUtils.h"
 
+#include "platform/Classes.h"
 #include "platform/SysUtils.h"
 
 #include <algorithm>
@@ -119,17 +120,21 @@ uint64_t TotalMemoryBytes()
 
 bool GetFileDateTime(const std::string& FileName, double& DateTime)
 {
-    int fd;
-    do {
-        fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return false;
+    // The file's type first: anything but a regular file (a FIFO would block the open until a
+    // writer came) is no file with a date.
     struct stat st {};
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!ok)
+    if (FileName.empty() || FileName.find('\0') != std::string::npos || ::stat(FileName.c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
         return false;
+    // Opened as every reader opens a file (never blocking, regular files only), in case the name
+    // changed hands since.
+    try {
+        TFileStream file(FileName, fmOpenRead);
+        if (::fstat(file.Handle(), &st) != 0)
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
     const time_t t = st.st_mtim.tv_sec;
     struct tm local {};
     if (!::localtime_r(&t, &local))

@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 
+#include <algorithm>
+
 namespace {
 bool GWaitCursor = false;
 }
@@ -189,9 +191,9 @@ TRect TExtraBtnForm::ComputeBtnRect() const
 
 int TExtraBtnForm::TitleBarMinWidth() const
 {
-    // The title bar laid out as the sub-window lays it out, at a generous width: all that is not its
-    // label is the icon, the buttons and the frame. The label must hold the caption and the extra
-    // button, which is painted at the label's right end.
+    // The title bar laid out as the sub-window lays it out, at a generous width: the label starts at
+    // a fixed place and ends a fixed distance before the window's right edge; the rest is the icon,
+    // the buttons and the frame.
     constexpr int kWidth = 1000, kGap = 6;
     QStyleOptionTitleBar option;
     option.initFrom(this);
@@ -203,14 +205,28 @@ int TExtraBtnForm::TitleBarMinWidth() const
     option.icon = windowIcon();
     const int titleH = std::max(1, style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, this));
     option.rect = QRect(0, 0, kWidth, titleH);
-    const QRect label = style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, this);
-    const int rest = label.isValid() && label.width() < kWidth ? kWidth - label.width() : 3 * CaptionButtonWidth + titleH;
-    // The caption as the title bar draws it, bold when the window is active.
+    QRect label = style()->subControlRect(QStyle::CC_TitleBar, &option, QStyle::SC_TitleBarLabel, this);
+    if (!label.isValid() || label.width() >= kWidth)
+        label = QRect(titleH, 0, kWidth - titleH - 3 * CaptionButtonWidth, titleH);
+    const int labelLeft = label.left();
+    const int labelRightInset = kWidth - (label.left() + label.width());
+    // The caption as the title bar draws it: bold when the window is active, and shortened with an
+    // ellipsis unless the label holds it with a margin to spare.
     QFont font = QApplication::font("QMdiSubWindowTitleBar");
     font.setBold(true);
     const int text = QFontMetrics(font).horizontalAdvance(windowTitle());
-    const int button = FShowExtraBtn && ExtraBtnImage ? ExtraBtnImage->Width() + kGap : 0;
-    return rest + text + button + kGap;
+    constexpr int kElideMargin = 14;
+    // Where the caption must end: before the extra button, or at the label's end without one.
+    const int endInset = (FShowExtraBtn && ExtraBtnImage ? ExtraBtnRightOffset : labelRightInset) + kGap;
+    // Styles place the caption at the label's start or in its middle (a pixel off for its shadow);
+    // either way it ends before endInset. With W the window width, the label spans
+    // [labelLeft, W - labelRightInset):
+    //   at the start:  labelLeft + text + 1 <= W - endInset
+    //   in the middle: (labelLeft + W - labelRightInset + text) / 2 + 1 <= W - endInset
+    const int atStart = labelLeft + text + 1 + endInset;
+    const int inMiddle = labelLeft - labelRightInset + text + 2 + 2 * endInset;
+    const int whole = labelLeft + text + kElideMargin + labelRightInset;
+    return std::max({atStart, inMiddle, whole});
 }
 
 void TExtraBtnForm::PaintExtraBtn()

@@ -86,8 +86,8 @@ public:
     TSimpleHintWindow* HintWindow() const { return FHintWindow; }
     // Places the button and repaints it (also after the metrics changed).
     virtual void PaintExtraBtn();
-    // The narrowest window whose title bar shows its icon, the whole caption, the extra button and
-    // the window's own buttons side by side.
+    // The narrowest window whose title bar shows its icon, the whole caption where the style places it
+    // (at the label's start or in its middle), the extra button and the window's own buttons side by side.
     int TitleBarMinWidth() const;
 
 protected:

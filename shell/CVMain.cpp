@@ -438,7 +438,7 @@ void TCanvelloMain::CreateActions()
     AddAction("ActViewerStartStop", "Viewer", "Viewer|Display the Viewer", "viewer")->setCheckable(true);
     AddAction("ActCbViewerStartStop", "Clipboard Viewer", "Clipboard Viewer|Display the Clipboard Viewer", "cbviewer")
         ->setCheckable(true);
-    AddAction("ActShowHideZoomGrid", "Zoom grid", "Zoom grid|Show the grid at high zoom", "grid")->setCheckable(true);
+    AddAction("ActShowHideZoomGrid", "Zoom grid", "Show zoom grid|Show grid when picture is zoomed in by a large amount", "grid")->setCheckable(true);
     FActions["ActShowHideZoomGrid"]->setChecked(true);
     AddAction("ActFlipPic", "Flip", "Flip Picture|Flip Picture Vertically", "flip");
     AddAction("ActMirrorPic", "Mirror", "Mirror Picture|Flip Picture Horizontally", "mirror");
@@ -452,9 +452,9 @@ void TCanvelloMain::CreateActions()
     AddAction("ActBlurPic", "Blur Picture", "Blur|Blur picture", "blur");
     AddAction("ActBrightenPic", "Adjust Brightness", "Brighten|Adjust the brightness of the picture", "bright");
     AddAction("ActGammaCorrectPic", "Gamma Correct", "Gamma Correct|Gamma correct the picture", "gamma");
-    AddAction("ActAdjustRGBPic", "Adjust RGB", "Adjust RGB|Adjust the colour balance of the picture", "rgb");
-    AddAction("ActGreyScalePic", "Grey Scale", "Grey Scale|Turn the picture to grey", "grey");
-    AddAction("ActNegativePic", "Negative Image", "Negative|Make a negative of the picture", "negative");
+    AddAction("ActAdjustRGBPic", "Adjust RGB", "Adjust RGB|Adjust the RGB values of the picture", "rgb");
+    AddAction("ActGreyScalePic", "Grey Scale", "Grey Scale|Set the picture to greyscale", "grey");
+    AddAction("ActNegativePic", "Negative Image", "Negative Image|Set the picture to a negative image", "negative");
     AddAction("ActAbout", "About...", "About|About Canvello");
     static const char* const windowActs[][2] = {{"ActWindowCascade", "&Cascade"},
                                                  {"ActWindowTileHorizontal", "Tile &Horizontally"},

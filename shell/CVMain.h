@@ -154,6 +154,9 @@ public:
     // Feeds the picture viewer from Child (null: clears it); only while it is shown unless Force.
     void UpdateViewer(TCVPicChildWin* Child, bool Force);
     void UpdatePinnedWindows();
+    // A change of the desktop's style, palette, font or theme: reads the caption metrics again and
+    // has every picture window place its caption button and frame size by them.
+    void SettingChanged();
 
 protected:
     // Also the program's own messages: the clipboard's change notice.

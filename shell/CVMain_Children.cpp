@@ -359,7 +359,31 @@ bool TCanvelloMain::event(QEvent* Event)
         GuardEvent(this, [this] { UpdatePasteActions(); });
         return true;
     }
-    return QMainWindow::event(Event);
+    const bool handled = QMainWindow::event(Event);
+    switch (Event->type()) {
+    case QEvent::StyleChange:
+    case QEvent::PaletteChange:
+    case QEvent::FontChange:
+    case QEvent::ThemeChange:
+    case QEvent::ApplicationFontChange:
+    case QEvent::ApplicationPaletteChange:
+        GuardEvent(this, [this] { SettingChanged(); });
+        break;
+    default: break;
+    }
+    return handled;
+}
+
+void TCanvelloMain::SettingChanged()
+{
+    // The desktop's look changed: title bars and frames may have other sizes now.
+    ReadCaptionMetrics();
+    if (!FMdiArea)
+        return;
+    const QList<QMdiSubWindow*> windows = FMdiArea->subWindowList();
+    for (auto w = windows.rbegin(); w != windows.rend(); ++w)
+        if (auto* pic = dynamic_cast<TCVPicChildWin*>(*w))
+            pic->PaintExtraBtn();
 }
 
 void TCanvelloMain::showEvent(QShowEvent* Event)

@@ -110,6 +110,8 @@ TEST_F(RotateDialog, FormAndPreviewCopy)
     TRotateDialog d(nullptr, win.get(), clRed);
     EXPECT_EQ(d.windowTitle(), "Rotate Picture");
     EXPECT_EQ(d.RotateDial->Increments(), 360);
+    EXPECT_EQ(d.RotateDial->NeedleGap(), 4);
+    EXPECT_EQ(d.RotateDial->NeedleWidth(), 2);
     EXPECT_EQ(d.RotateAWBut->toolTip(), "Rotate 90 AntiClockWise");
     EXPECT_EQ(d.RotateCWBut->toolTip(), "Rotate 90 ClockWise");
     EXPECT_EQ(d.Bitmap->Width(), 222);
@@ -122,6 +124,22 @@ TEST_F(RotateDialog, FormAndPreviewCopy)
     EXPECT_FALSE(d.PreviewPending()) << "the first preview is drawn before the dialog shows";
     // The unrotated copy sits in the middle of the panel.
     EXPECT_EQ(d.PanelBitmap->Canvas().Pixels(114, 114), d.Bitmap->Canvas().Pixels(111, 28));
+}
+
+// The needle stops short of the face's edge by the dial's gap: at 0 degrees its tip on the 79 x 79 face
+// is (39, 4), and the two-pixel pen reaches one row above it (row 1 with the default gap of 2).
+TEST_F(RotateDialog, NeedleEndsFourPixelsInsideTheFace)
+{
+    auto win = Window(60, 40);
+    TRotateDialog d(nullptr, win.get(), clWhite);
+    const QImage face = d.RotateDial->grab().toImage();
+    ASSERT_EQ(face.size(), QSize(79, 79));
+    int top = -1;
+    for (int y = 0; y < face.height() && top < 0; ++y)
+        for (int x = 36; x <= 42; ++x)
+            if (face.pixelColor(x, y) == Qt::black)
+                top = y;
+    EXPECT_EQ(top, 3);
 }
 
 TEST_F(RotateDialog, ControlsSetTheAngle)

@@ -1,7 +1,7 @@
 // Pasting into the program's text boxes from an X11 clipboard as it really is: empty (no owner, no
 // formats), holding text, or holding only a picture. Only the xcb platform's clipboard has the empty
 // state in which Qt's own paste into a multi-line text box crashes.
-#include "shell/FrameFixture.h"
+#include "AddTextFrame.h"
 
 #include "controls/AddTextDlg.h"
 #include "controls/Memo.h"
@@ -193,21 +193,7 @@ TEST(LineEditPaste, KeysSurviveAnEmptyClipboardAndPasteText)
     }
 }
 
-class AddTextPaste : public FrameFixture {
-protected:
-    void SetUp() override
-    {
-        ASSERT_NO_FATAL_FAILURE(FrameFixture::SetUp());
-        StartFrame(QSize(900, 600));
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Main.get()));
-        ASSERT_TRUE(Main->NewPicture(200, 100, clWhite));
-    }
-    QToolButton* ToolButton(const char* ActionName) const
-    {
-        auto* Bar = Main->findChild<QToolBar*>("ToolsToolBar");
-        return Bar ? qobject_cast<QToolButton*>(Bar->widgetForAction(Main->Action(ActionName))) : nullptr;
-    }
-};
+class AddTextPaste : public AddTextFrame {};
 
 // As a painter does it: Edit > Clear Clipboard, the Add Text tool, then a paste into the dialog's text
 // box and its size box; the program goes on and the text typed is drawn.

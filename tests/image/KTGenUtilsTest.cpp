@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <regex>
 #include <sys/stat.h>
 #include <sys/utsname.h>
+#include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -110,6 +114,33 @@ TEST(KTGenUtils, FileDateIsLocalTimeSince1899)
     EXPECT_FALSE(GetFileDateTime(name, untouched));
     EXPECT_EQ(untouched, 123);
     EXPECT_FALSE(GetFileDateTime(fs::temp_directory_path().string(), untouched)); // a folder
+}
+
+// Only a regular file has a date: the answer for anything else is False at once, a FIFO without a
+// writer included (opening one for reading would wait for a writer).
+TEST(KTGenUtils, FileDateOfWhatIsNoFileIsFalseAtOnce)
+{
+    namespace fs = std::filesystem;
+    const fs::path fifo = fs::temp_directory_path() / ("cv_date_fifo_" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& name :
+         std::vector<std::string>{fifo.string(), "/dev/null", fs::temp_directory_path().string(), ""}) {
+        SCOPED_TRACE(name);
+        auto answer = std::async(std::launch::async, [name] {
+            double untouched = 123;
+            return GetFileDateTime(name, untouched) || untouched != 123;
+        });
+        if (answer.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "still waiting";
+            // A writer lets a blocked open go on, so the test ends.
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            answer.wait();
+            if (writer >= 0)
+                ::close(writer);
+        }
+        EXPECT_FALSE(answer.get());
+    }
+    fs::remove(fifo);
 }
 
 TEST(KTGenUtils, OperatingSystemDescription)

@@ -2,12 +2,18 @@
 // and the extra caption button's painting, hit test, hover, hint and click.
 #include "picwin/CVChildClasses.h"
 
+#include "CaptionPixels.h"
+
 #include "controls/SimpleHintWnd.h"
 #include "globals/CVGlobal.h"
 
+#include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPointer>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -159,6 +165,36 @@ TEST_F(MdiTest, ExtraButtonSitsLeftOfTheTitleBarButtons)
     QTest::mouseDClick(form, Qt::LeftButton, {}, QPoint(r.Left + 2, r.Top + 2));
     EXPECT_FALSE(form->isMaximized()) << "a double click on the button is no title-bar double click";
     EXPECT_GE(clicks, 2);
+}
+
+// A window narrowed to its title bar's minimum shows the whole caption, as the widest window shows it,
+// and the extra button beside it, whether the style puts the caption at the start or in the middle.
+TEST_F(MdiTest, TheNarrowestTitleBarShowsTheWholeCaptionBesideTheButton)
+{
+    const QString oldStyle = QApplication::style()->name();
+    for (const char* styleName : {"Fusion", "Windows"}) {
+        SCOPED_TRACE(styleName);
+        QApplication::setStyle(QStyleFactory::create(styleName));
+        ReadCaptionMetrics();
+        TExtraBtnForm* form = AddChild<TExtraBtnForm>(ckPicture);
+        ASSERT_NE(ExtraBtnImage, nullptr);
+        for (const char* title : {"pic1.bmp [1:1]", "A much longer caption of a picture.bmp [16:1]"}) {
+            SCOPED_TRACE(title);
+            form->setWindowTitle(title);
+            const int w = form->TitleBarMinWidth();
+            // Wider by an even number of pixels, so that a centred caption moves by whole pixels.
+            const TCaptionPixels whole = CaptionAt(*form, w + 1000);
+            ASSERT_FALSE(whole.Text.isNull());
+            const TCaptionPixels narrow = CaptionAt(*form, w);
+            form->PaintExtraBtn();
+            EXPECT_EQ(narrow.Text, whole.Text) << "caption cut or shortened at width " << w;
+            EXPECT_LT(narrow.Right, form->ExtraBtnRect().Left) << "caption under the button at width " << w;
+        }
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QApplication::setStyle(QStyleFactory::create(oldStyle));
+    ReadCaptionMetrics();
 }
 
 TEST_F(MdiTest, ExtraButtonHoverOpensOneHintAndLeavingClosesIt)

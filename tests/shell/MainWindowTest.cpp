@@ -38,6 +38,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusTipEvent>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -303,6 +305,62 @@ TEST_F(MainWindow, ChildClientSizeIsTheAreaInsideTheFrame)
     EXPECT_LE(win->geometry().bottom() + 1, h);
 }
 
+// ---- A change of the desktop's settings -------------------------------------------------------------
+
+// A style, palette, font or theme change that reaches the frame reads the caption metrics again, and
+// every picture window places its caption button and computes its frame size by them.
+TEST_F(MainWindow, ASettingsChangeReadsTheCaptionMetricsAgainForEveryPictureWindow)
+{
+    ASSERT_TRUE(Main->NewPicture(200, 150, clWhite));
+    ASSERT_TRUE(Main->NewPicture(90, 60, clWhite));
+    std::vector<TCVPicChildWin*> pics;
+    for (QMdiSubWindow* w : Main->MdiArea()->subWindowList())
+        pics.push_back(dynamic_cast<TCVPicChildWin*>(w));
+    ASSERT_EQ(pics.size(), 2u);
+    ASSERT_NE(ExtraBtnImage, nullptr);
+    // Each window as the current metrics place it.
+    const auto expectPlacedByTheMetrics = [&](const char* When) {
+        for (TCVPicChildWin* pic : pics) {
+            EXPECT_EQ(pic->ExtraBtnRect().Left, pic->width() - ExtraBtnRightOffset) << When;
+            EXPECT_EQ(pic->ExtraBtnRect().Top, ExtraBtnTop) << When;
+            EXPECT_EQ(pic->NonClientWidth, 2 * (SM_CXFRAME + SM_CXEDGE)) << When;
+            EXPECT_EQ(pic->NonClientHeight, 2 * (SM_CYFRAME + SM_CYEDGE) + SM_CYCAPTION) << When;
+        }
+    };
+    ReadCaptionMetrics();
+    const int offset = ExtraBtnRightOffset, top = ExtraBtnTop, caption = SM_CYCAPTION, frame = SM_CXFRAME;
+    for (const QEvent::Type type : {QEvent::StyleChange, QEvent::PaletteChange, QEvent::FontChange,
+                                    QEvent::ThemeChange, QEvent::ApplicationFontChange,
+                                    QEvent::ApplicationPaletteChange}) {
+        SCOPED_TRACE(type);
+        // Metrics gone stale, and windows placed by them.
+        ExtraBtnRightOffset = ExtraBtnTop = SM_CYCAPTION = SM_CXFRAME = 1;
+        for (TCVPicChildWin* pic : pics)
+            pic->PaintExtraBtn();
+        QEvent change(type);
+        QCoreApplication::sendEvent(Main.get(), &change);
+        EXPECT_EQ(ExtraBtnRightOffset, offset);
+        EXPECT_EQ(ExtraBtnTop, top);
+        EXPECT_EQ(SM_CYCAPTION, caption);
+        EXPECT_EQ(SM_CXFRAME, frame);
+        expectPlacedByTheMetrics("after the change");
+    }
+    // A real change of style: the title bars of the other style place the buttons.
+    const QString oldStyle = QApplication::style()->name();
+    const QString other = oldStyle.compare("Windows", Qt::CaseInsensitive) == 0 ? "Fusion" : "Windows";
+    QApplication::setStyle(QStyleFactory::create(other));
+    ASSERT_EQ(QApplication::style()->name().compare(other, Qt::CaseInsensitive), 0);
+    const int otherOffset = ExtraBtnRightOffset, otherTop = ExtraBtnTop;
+    ReadCaptionMetrics();
+    EXPECT_EQ(otherOffset, ExtraBtnRightOffset);
+    EXPECT_EQ(otherTop, ExtraBtnTop);
+    EXPECT_NE(std::pair(otherOffset, otherTop), std::pair(offset, top)) << "the two styles place the button alike";
+    expectPlacedByTheMetrics("in the other style");
+    QApplication::setStyle(QStyleFactory::create(oldStyle));
+    EXPECT_EQ(ExtraBtnRightOffset, offset);
+    expectPlacedByTheMetrics("back in the first style");
+}
+
 // ---- Automatic hints -------------------------------------------------------------------------------
 
 TEST_F(MainWindow, TheHintOfTheButtonUnderTheMouseShowsInPanelZeroAndGoes)
@@ -342,6 +400,80 @@ TEST_F(MainWindow, TheHintOfTheMenuItemUnderTheMouseShowsInPanelZeroAndGoes)
     QStatusTipEvent none("");
     QCoreApplication::sendEvent(Main->MdiArea(), &none);
     EXPECT_EQ(Panel(0), "");
+}
+
+// Every command's hint as the program shows it: the short text as the tool tip, the long text in
+// panel 0 while the pointer is on any tool button or menu item of the command.
+TEST_F(MainWindow, EveryCommandShowsItsShortAndLongHint)
+{
+    const struct {
+        std::vector<const char*> Actions;
+        const char* Hint;
+    } cases[] = {
+        {{"ActNewPic"}, "New|Create a new file"},
+        {{"ActOpenPic"}, "Open|Open a file"},
+        {{"ActPicSave"}, "Save|Save current file"},
+        {{"ActPicSaveAs"}, "Save As|Save current file with different name"},
+        {{"ActCloseChild"}, "Close|Close current picture"},
+        {{"ActCloseAllChildren"}, "Close All|Close all pictures"},
+        {{"ActPrintPic"}, "Print|Print picture"},
+        {{"ActFileExit"}, "Exit|Exit Canvello"},
+        {{"ActUndo"}, "Undo|Undo last action"},
+        {{"ActPasteIntoPic", "ActPasteAsNew", "ActPasteClever"}, "Paste|Pastes the Clipboard"},
+        {{"ActClearClipboard"}, "Clear Clipboard|Removes any picture from the clipboard"},
+        {{"ActFlipPic"}, "Flip Picture|Flip Picture Vertically"},
+        {{"ActMirrorPic"}, "Mirror Picture|Flip Picture Horizontally"},
+        {{"ActRotatePic"}, "Rotate|Rotate picture"},
+        {{"ActCropPic"}, "Crop|Crop picture"},
+        {{"ActClearPic"}, "Clear|Clear current selection or whole picture canvas"},
+        {{"ActEnlargePicCanvas"}, "Enlarge canvas|Increase the size of the picture canvas"},
+        {{"ActResizePic"}, "Resize|Resize picture"},
+        {{"ActResamplePic"}, "Resample|Resample picture"},
+        {{"ActBlurPic"}, "Blur|Blur picture"},
+        {{"ActBrightenPic"}, "Brighten|Adjust the brightness of the picture"},
+        {{"ActGammaCorrectPic"}, "Gamma Correct|Gamma correct the picture"},
+        {{"ActAdjustRGBPic"}, "Adjust RGB|Adjust the RGB values of the picture"},
+        {{"ActGreyScalePic"}, "Grey Scale|Set the picture to greyscale"},
+        {{"ActNegativePic"}, "Negative Image|Set the picture to a negative image"},
+        {{"ActShowHideZoomGrid"}, "Show zoom grid|Show grid when picture is zoomed in by a large amount"},
+    };
+    // With a picture open the Image and Colour menus are there too.
+    ASSERT_TRUE(Main->NewPicture(40, 30, clWhite));
+    for (const auto& c : cases) {
+        const std::string hint = c.Hint;
+        const std::string shortText = hint.substr(0, hint.find('|')), longText = hint.substr(hint.find('|') + 1);
+        for (const char* name : c.Actions) {
+            SCOPED_TRACE(name);
+            QAction* action = Main->Action(name);
+            ASSERT_NE(action, nullptr);
+            EXPECT_EQ(action->toolTip().toStdString(), shortText);
+            int shown = 0;
+            for (QObject* o : action->associatedObjects()) {
+                if (auto* bar = qobject_cast<QToolBar*>(o)) {
+                    QWidget* button = bar->widgetForAction(action);
+                    ASSERT_NE(button, nullptr);
+                    QEnterEvent enter(QPointF(3, 3), QPointF(3, 3), button->mapToGlobal(QPointF(3, 3)));
+                    QCoreApplication::sendEvent(button, &enter);
+                    EXPECT_EQ(Panel(0), longText) << "tool button";
+                    QEvent leave(QEvent::Leave);
+                    QCoreApplication::sendEvent(button, &leave);
+                    ++shown;
+                } else if (auto* menu = qobject_cast<QMenu*>(o)) {
+                    // A disabled item shows no hint; what matters is the text, so hover it enabled.
+                    const bool enabled = action->isEnabled();
+                    action->setEnabled(true);
+                    menu->popup(Main->mapToGlobal(QPoint(10, 30)));
+                    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+                    QTest::mouseMove(menu, menu->actionGeometry(action).center());
+                    EXPECT_EQ(Panel(0), longText) << "menu item";
+                    menu->hide();
+                    action->setEnabled(enabled);
+                    ++shown;
+                }
+            }
+            EXPECT_GT(shown, 0) << "no button or menu item shows it";
+        }
+    }
 }
 
 // ---- The clipboard's notices -----------------------------------------------------------------------
