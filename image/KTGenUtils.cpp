@@ -141,7 +141,8 @@ bool GetFileDateTime(const std::string& FileName, double& DateTime)
         return false;
     const int64_t days = DaysFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) -
                          DaysFromCivil(1899, 12, 30);
-    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+    // Whole two-second steps, as the file-date format keeps them.
+    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + (local.tm_sec & ~1);
     DateTime = static_cast<double>(days) + seconds / 86400.0;
     return true;
 }
