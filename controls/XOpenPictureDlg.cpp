@@ -62,11 +62,10 @@ QImage OwnImage(TBitmap& Bitmap)
     return Bitmap.AsQImage().copy();
 }
 
-// Loads the GIF in Stream into Picture (its first frame, as everywhere) and answers the whole image
-// when it is an animation (two frames or more), nullptr for a still one.
-std::shared_ptr<TGIFImage> LoadGIFAnimation(TStream& Stream, TXBitmap& Picture)
+// A loaded GIF (whose first frame is the picture, as everywhere) when it is an animation (two frames
+// or more), nullptr for a still one.
+std::shared_ptr<TGIFImage> AnimationOf(std::unique_ptr<TGIFImage> GIF)
 {
-    std::unique_ptr<TGIFImage> GIF = Picture.LoadGIFImageFromStream(Stream);
     if (GIF->Images.Count() < 2)
         return nullptr;
     return std::shared_ptr<TGIFImage>(std::move(GIF));
@@ -83,7 +82,7 @@ TFilePreview LoadPicturePreview(const std::string& FileName, int MaxW, int MaxH,
         TScaledPicture Picture;
         int W = 0, H = 0;
         if (!Resample && TXBitmap::IsGIFStream(Stream)) {
-            Result.Animation = LoadGIFAnimation(Stream, Picture);
+            Result.Animation = AnimationOf(Picture.LoadGIFScaled(Stream));
             W = Picture.Width();
             H = Picture.Height();
         } else {
@@ -602,7 +601,7 @@ void TXCustomOpenPictureDialog::ShowFullSizePreview()
         TXBitmap Bitmap;
         TFileStream Stream(FLastGood, fmOpenRead | fmShareDenyWrite);
         if (TXBitmap::IsGIFStream(Stream))
-            Animation = LoadGIFAnimation(Stream, Bitmap);
+            Animation = AnimationOf(Bitmap.LoadGIFImageFromStream(Stream));
         else
             Bitmap.LoadPictureFromStream(Stream, false);
         Picture = OwnImage(Bitmap);

@@ -7,6 +7,7 @@
 #include "gif/GIFExtensions.h"
 #include "gif/GIFImage.h"
 #include "gif/gifstrings.h"
+#include "platform/DecodeBudget.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,6 +95,7 @@ void TGIFSubImage::NewImage()
     const int64_t Size = int64_t(Width()) * Height();
     if (Size > 0) {
         CheckGIFSize(Width(), Height());
+        ChargeDecodeMemory(Size);
         Data.assign(static_cast<size_t>(Size), 0);
     }
 }
@@ -134,6 +136,8 @@ static void FitLogicalScreen(TGIFSubImage& Frame)
     if (Right <= Image->Width() && Bottom <= Image->Height())
         return;
     CheckGIFSize(std::max<int64_t>(Right, Image->Width()), std::max<int64_t>(Bottom, Image->Height()));
+    // The grown screen is a picture of its own size to be shown.
+    ChargeDecodedPicture(std::max<int64_t>(Right, Image->Width()), std::max<int64_t>(Bottom, Image->Height()));
     bool Warned = false;
     if (Image->Width() < Right) {
         if (Image->Width() > 0) {

@@ -5,6 +5,7 @@
 #include "gif/GIFFrames.h"
 #include "gif/GIFImage.h"
 #include "gif/gifstrings.h"
+#include "platform/DecodeBudget.h"
 
 #include <algorithm>
 #include <cctype>
@@ -573,6 +574,7 @@ void TGIFHeader::LoadFromStream(TStream& Stream)
     Descriptor.BackgroundColorIndex = D[5];
     Descriptor.AspectRatio = D[6];
     CheckGIFSize(Descriptor.Width, Descriptor.Height);
+    ChargeDecodedPicture(Descriptor.Width, Descriptor.Height);
     if (Descriptor.Packed & 0x80) {
         const int N = 2 << (Descriptor.Packed & 0x07);
         if (N < 2 || N > 256)

@@ -2,6 +2,7 @@
 // checked against the picture limits and against what the stream holds before anything is allocated.
 #include "platform/Graphics.h"
 
+#include "platform/DecodeBudget.h"
 #include "platform/PixelRows.h"
 
 #include <bit>
@@ -177,6 +178,7 @@ void ReadBMP(TStream& Stream, TBitmap& Bitmap)
     if (W <= 0 || H <= 0)
         Invalid();
     CheckPictureSize(W, H);
+    ChargeDecodedPicture(W, H);
 
     switch (compression) {
     case BI_RGB:

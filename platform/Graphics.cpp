@@ -1,6 +1,7 @@
 // Bitmaps, pixel formats and the picture-format registry.
 #include "platform/Graphics.h"
 
+#include "platform/DecodeBudget.h"
 #include "platform/HugePages.h"
 #include "platform/PixelRows.h"
 
@@ -304,6 +305,8 @@ std::vector<TRGBQuad> PaletteFor(int Bpp, const std::vector<TRGBQuad>* Source)
 
 void* TBitmap::AllocatePixelStorage(size_t Bytes)
 {
+    // A picture decoded to be shown small stops here when its pixels would pass its budget.
+    ChargeDecodeMemory(static_cast<int64_t>(Bytes));
     return Bytes < kHugeStorage ? std::allocator<uint8_t>().allocate(Bytes) : AllocateOnHugePages(Bytes);
 }
 

@@ -7,6 +7,8 @@
 // destination) are caught there, kept, and rethrown once libjpeg has been left.
 #include "platform/Jpeg.h"
 
+#include "platform/DecodeBudget.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -227,6 +229,21 @@ unsigned ScaleDenominator(TJPEGScale Scale)
     }
 }
 
+// What the library keeps of a picture of several scans (a progressive one): every coefficient of every
+// component, whatever the output's scale.
+int64_t CoefficientBytes(const jpeg_decompress_struct& Info)
+{
+    int64_t Bytes = 0;
+    for (int C = 0; C < Info.num_components; ++C) {
+        const jpeg_component_info& Comp = Info.comp_info[C];
+        const int64_t H = Comp.h_samp_factor, V = Comp.v_samp_factor;
+        const int64_t Cols = (int64_t(Comp.width_in_blocks) + H - 1) / H * H;
+        const int64_t Rows = (int64_t(Comp.height_in_blocks) + V - 1) / V * V;
+        Bytes += Cols * Rows * int64_t(sizeof(JBLOCK));
+    }
+    return Bytes;
+}
+
 int ScaledSide(int Side, TJPEGScale Scale)
 {
     const int Denom = static_cast<int>(ScaleDenominator(Scale));
@@ -414,6 +431,14 @@ void DecodeInto(TDecompressor& D, TBitmap& Dest, TJPEGScale Scale, TJPEGPerforma
             Info.dct_method = JDCT_IFAST;
             Info.do_fancy_upsampling = FALSE;
             Info.do_block_smoothing = FALSE;
+        }
+        // Under a decode budget the coefficients of a picture of several scans are charged before the
+        // library allocates them, and the library itself is held to the budget: past it, it fails
+        // (it has no backing store) instead of taking more.
+        if (const int64_t Limit = DecodeMemoryLimit(); Limit > 0) {
+            Info.mem->max_memory_to_use = static_cast<long>(Limit);
+            if (jpeg_has_multiple_scans(&Info))
+                ChargeDecodeMemory(CoefficientBytes(Info));
         }
         jpeg_start_decompress(&Info);
         const int W = static_cast<int>(Info.output_width);

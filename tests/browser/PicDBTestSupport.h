@@ -150,6 +150,15 @@ public:
         EXPECT_TRUE(TJPEGImage::ReadHeaderSize(Thumbnails.Memory() + R->Offset, size_t(R->Length), W, H));
         return {W, H};
     }
+    // A record's thumbnail, decoded.
+    void ThumbBitmap(int Index, TBitmap& Out)
+    {
+        const TFileRecord* R = Records(Index);
+        TJPEGImage J;
+        TBytesStream S(Thumbnails.Memory() + R->Offset, R->Length);
+        J.LoadFromStream(S);
+        J.AssignTo(Out);
+    }
 };
 
 // Builds cache files by hand, field by field.

@@ -3,12 +3,14 @@
 // extensions and its replace question), the silent paint panel and the add-text dialog with its
 // recent texts.
 #include "controls/AddTextDlg.h"
+#include "controls/RFPicPopupMenu.h"
 #include "controls/XOpenPictureDlg.h"
 
 #include "gif/GIFPainter.h"
 #include "globals/UIServicesIntf.h"
 #include "image/XBitmap.h"
 #include "support/Fixtures.h"
+#include "support/HostilePictures.h"
 #include "support/Settle.h"
 
 #include <QCheckBox>
@@ -214,6 +216,25 @@ TEST_F(PictureDialogs, WhatIsNoPictureGivesAnInvalidPreviewAtOnce)
         const TFilePreview P = LoadPicturePreview(Name, 150, 140, true);
         EXPECT_FALSE(P.Valid) << Name;
         EXPECT_TRUE(P.Image.isNull()) << Name;
+    }
+}
+
+TEST_F(PictureDialogs, HugeClaimsGiveAnInvalidPreviewAndNoRecentFileThumbnail)
+{
+    // Tiny files that claim 16384 x 16384 pictures: the preview (either way of shrinking, a GIF
+    // loaded whole for its animation too) and the recent-files thumbnail refuse them within budget.
+    for (const hostile::TClaim& C : hostile::HugeClaims()) {
+        const std::string Name = File(C.Name, std::string(C.Bytes.begin(), C.Bytes.end()));
+        hostile::ResetPeakResident();
+        const int64_t Before = hostile::PeakResidentBytes();
+        for (const bool Resample : {true, false}) {
+            const TFilePreview P = LoadPicturePreview(Name, 150, 140, Resample);
+            EXPECT_FALSE(P.Valid) << C.Name << " " << Resample;
+            EXPECT_FALSE(P.Animation) << C.Name << " " << Resample;
+        }
+        TBitmap Thumbnail;
+        EXPECT_FALSE(rfpic::MakeThumbnail(Name, Thumbnail)) << C.Name;
+        EXPECT_LT(hostile::PeakResidentBytes() - Before, int64_t(64) << 20) << C.Name;
     }
 }
 
