@@ -227,10 +227,17 @@ struct TCopySetup {
 // Ctrl+C of a whole picture of state.range(0) x 1000 x state.range(0) / 1.5 pixels with the clipboard
 // viewer shown: without a selection (the picture goes as it is), or with all of it selected as a
 // transparent selection (the picture goes with its transparent colour, which the viewer keys out).
-// The clipboard holds the earlier copies of the run, up to its ten.
-void BM_CopyWithCbViewerShown(benchmark::State& state)
+// The clipboard holds the earlier copies of the run, up to its ten. Run with BENCH_WARM_MB at least
+// three times the picture's size in megabytes (BenchMain.h).
+TCopySetup& CopySetup()
 {
     static TCopySetup setup;
+    return setup;
+}
+
+void BM_CopyWithCbViewerShown(benchmark::State& state)
+{
+    TCopySetup& setup = CopySetup();
     const int w = int(state.range(0)), h = w * 2 / 3;
     const bool transparent = state.range(1) != 0;
     CVClipboard->Clear();
@@ -243,6 +250,7 @@ void BM_CopyWithCbViewerShown(benchmark::State& state)
             pic->SelectAll();
         QCoreApplication::processEvents();
         setup.Painted.Seen = false;
+        WarmFreshMemory();
         state.ResumeTiming();
         copy->trigger();
         setup.WaitForViewerPaint();
@@ -252,6 +260,24 @@ void BM_CopyWithCbViewerShown(benchmark::State& state)
         state.SkipWithError(setup.UI.Messages.back().Text.c_str());
     state.SetLabel(std::to_string(w) + "x" + std::to_string(h) + (transparent ? ", transparent selection" : ", no selection") +
                    ", " + std::to_string(setup.Main->CbViewer()->TabData().Count()) + " tabs");
+}
+
+// A repaint of the clipboard viewer showing 400 x 300 of a 6000 x 4000 picture, plain or keyed (its
+// transparent colour see-through), after the copy (outside the time).
+void BM_CbViewerRepaint(benchmark::State& state)
+{
+    TCopySetup& setup = CopySetup();
+    const bool keyed = state.range(0) != 0;
+    CVClipboard->Clear();
+    TCVPicChildWin* pic = setup.NewPicture(6000, 4000);
+    CVClipboard->CopyBitmap(&pic->Picture(), keyed ? TColor(0x000000) : TColor(-1));
+    QCoreApplication::processEvents();
+    QWidget* image = setup.Main->CbViewer()->CbItemImage();
+    const QRect visible = image->visibleRegion().boundingRect();
+    for (auto _ : state)
+        image->repaint(visible);
+    state.SetLabel(std::to_string(visible.width()) + "x" + std::to_string(visible.height()) + " of 6000x4000, " +
+                   (keyed ? "keyed" : "plain"));
 }
 
 } // namespace
@@ -266,6 +292,7 @@ BENCHMARK(BM_CopyWithCbViewerShown)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
+BENCHMARK(BM_CbViewerRepaint)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {

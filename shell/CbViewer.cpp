@@ -105,9 +105,14 @@ protected:
             return;
         if (!FRows.isNull())
             p.drawImage(source.topLeft() + at, FRows, source);
-        else
-            // Keyed or in another format: only the part shown is converted.
-            p.drawImage(source.topLeft() + at, BitmapToQImage(*FBitmap, FBitmap->Transparent(), source));
+        else {
+            // Keyed or in another format: only the part shown is converted. Its pixels are opaque or
+            // wholly transparent black, so they are premultiplied as they stand, the format Qt draws
+            // fastest.
+            QImage part = BitmapToQImage(*FBitmap, FBitmap->Transparent(), source);
+            part.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+            p.drawImage(source.topLeft() + at, part);
+        }
     }
 
 private:
