@@ -243,9 +243,11 @@ std::vector<TCVClipboardItemPtr> TCVClipboard::History() const
                                        auto item = std::make_shared<TCVClipboardItem>();
                                        item->ItemID = ItemID;
                                        item->Tag = Tag;
+                                       // The item's bytes where they lie in the block, which it keeps.
                                        const auto* start = Picture - TCVClipboardStream::ItemHeaderSize;
-                                       item->FBytes = QByteArray(reinterpret_cast<const char*>(start),
-                                                                 Size + TCVClipboardStream::ItemHeaderSize);
+                                       item->FSource = block;
+                                       item->FBytes = QByteArray::fromRawData(reinterpret_cast<const char*>(start),
+                                                                              Size + TCVClipboardStream::ItemHeaderSize);
                                        items.push_back(std::move(item));
                                    });
     return items;

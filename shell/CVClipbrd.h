@@ -82,6 +82,7 @@ struct TCVClipboardItem {
     uint64_t Fingerprint() const;
 
     mutable std::shared_ptr<const TBitmap> FPicture;
+    QByteArray FSource; // the block that FBytes lies in, when it came from one
     mutable QByteArray FBytes;
     mutable std::optional<uint64_t> FFingerprint;
 };

@@ -207,6 +207,27 @@ TEST_F(Clipboard, WhatOtherProgramsReadIsTheCopiedPicturesAsTheyWereCopied)
     EXPECT_TRUE(SamePixels(seen, *Picture(1300, 1100, 0x00C000)));
 }
 
+TEST_F(Clipboard, AHistoryFromAnotherRunOfTheProgramGoesOnAsItWas)
+{
+    // Two pictures copied by another run of the program; then copies here, after which nothing but
+    // the clipboard holds their block.
+    TCVClipboardStream theirs;
+    theirs.AddItem(*Picture(6, 4, 0x445566), 0x010203);
+    ++TFixedTick::Now;
+    theirs.AddItem(*Picture(300, 200, 0x778899), -1);
+    System.SetMimeData(PrivateBlock(QByteArray(reinterpret_cast<const char*>(theirs.Memory()), qsizetype(theirs.Size()))));
+    TCVClipboardStream expected;
+    expected.LoadBlock(theirs.Memory(), theirs.Size());
+    for (TColor c : {0x0000AA, 0x0000BB, 0x0000CC}) {
+        ++TFixedTick::Now;
+        Clip.CopyBitmapNoTag(Picture(300, 200, c).get());
+        expected.AddItem(*Picture(300, 200, c), -1);
+    }
+    EXPECT_EQ(System.MimeData()->data(CVClipboardFormat),
+              QByteArray(reinterpret_cast<const char*>(expected.Memory()), qsizetype(expected.Size())));
+    EXPECT_EQ(Colours(Clip), (std::vector<TColor>{0x0000CC, 0x0000BB, 0x0000AA, 0x778899, 0x445566}));
+}
+
 TEST_F(Clipboard, AnotherProgramsPictureBecomesTheSecondItem)
 {
     System.SetMimeData(ForeignPicture(*Picture(5, 2, 0x0000CC)));
