@@ -224,17 +224,18 @@ struct TCopySetup {
     }
 };
 
-// Ctrl+C of a whole picture of state.range(0) x 1000 x state.range(0) / 1.5 pixels with the clipboard
-// viewer shown: without a selection (the picture goes as it is), or with all of it selected as a
-// transparent selection (the picture goes with its transparent colour, which the viewer keys out).
-// The clipboard holds the earlier copies of the run, up to its ten. Run with BENCH_WARM_MB at least
-// three times the picture's size in megabytes (BenchMain.h).
 TCopySetup& CopySetup()
 {
     static TCopySetup setup;
     return setup;
 }
 
+// Ctrl+C of a whole picture of state.range(0) x (2/3 of it) pixels with the clipboard viewer shown,
+// from the command until the viewer has painted: without a selection (the picture goes as it is), or
+// with all of it selected as a transparent selection (the picture goes with its transparent colour,
+// which the viewer keys out; the copy also records its undo step and puts the selection back). The
+// clipboard holds the earlier copies of the run, up to its ten. Run with BENCH_WARM_MB at least three
+// times the picture's size in megabytes (BenchMain.h).
 void BM_CopyWithCbViewerShown(benchmark::State& state)
 {
     TCopySetup& setup = CopySetup();
