@@ -4,6 +4,18 @@
 #include "BenchMain.h"
 
 #include <QApplication>
+#include <QEvent>
+
+// Notes the paints of the widget it filters.
+struct TPaintSeen : QObject {
+    bool Seen = false;
+    bool eventFilter(QObject*, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Paint)
+            Seen = true;
+        return false;
+    }
+};
 
 inline void OffscreenUnlessPlatformSet()
 {

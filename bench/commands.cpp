@@ -61,17 +61,6 @@ bool WaitUntil(const std::function<bool()>& Done)
     return true;
 }
 
-// Notes the first paint of the widget it filters.
-struct TPaintSeen : QObject {
-    bool Seen = false;
-    bool eventFilter(QObject*, QEvent* Event) override
-    {
-        if (Event->type() == QEvent::Paint)
-            Seen = true;
-        return false;
-    }
-};
-
 // A frame shown offscreen, with the user-interface services answering every question.
 struct TFrame {
     TFakeUIServices UI;

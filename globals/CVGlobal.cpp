@@ -1,5 +1,6 @@
 // Shared metrics, bitmaps and drawing routines.
 #include "globals/CVGlobal.h"
+#include "platform/PixelRows.h"
 
 #include <QApplication>
 #include <QFile>
@@ -76,13 +77,31 @@ std::unique_ptr<TBitmap> LoadBitmapResource(const std::string& Name)
 
 QImage BitmapToQImage(const TBitmap& Bitmap, bool KeyTransparent)
 {
-    QImage image(Bitmap.Width(), Bitmap.Height(), QImage::Format_ARGB32);
+    return BitmapToQImage(Bitmap, KeyTransparent, QRect(0, 0, Bitmap.Width(), Bitmap.Height()));
+}
+
+QImage BitmapToQImage(const TBitmap& Bitmap, bool KeyTransparent, const QRect& Rect)
+{
+    const QRect part = Rect.intersected(QRect(0, 0, Bitmap.Width(), Bitmap.Height()));
+    if (part.isEmpty())
+        return QImage();
+    QImage image(part.width(), part.height(), QImage::Format_ARGB32);
+    if (image.isNull())
+        throw EOutOfMemory("Out of memory");
+    // Pixels hold RGB values only: a key outside them (none, or no colour at all) keys out nothing.
     const TColor key = KeyTransparent ? ColorToRGB(Bitmap.TransparentColor()) : -1;
-    for (int y = 0; y < Bitmap.Height(); ++y) {
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < Bitmap.Width(); ++x) {
-            const TColor c = Bitmap.GetPixel(x, y);
-            out[x] = c == key ? qRgba(0, 0, 0, 0) : qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
+    const bool keyed = key >= 0 && key <= 0xFFFFFF;
+    const TRGBQuad keyQuad = pixelrows::ColorQuad(key);
+    const int w = part.width();
+    for (int y = 0; y < part.height(); ++y) {
+        // TRGBQuad is blue, green, red, reserved: the bytes of an ARGB32 pixel, the reserved byte
+        // standing for alpha.
+        auto* out = reinterpret_cast<TRGBQuad*>(image.scanLine(y));
+        pixelrows::DecodeRow(Bitmap.PixelFormat(), Bitmap.Palette(), Bitmap.ScanLine(part.top() + y), part.left(), w, out);
+        for (int x = 0; x < w; ++x) {
+            out[x].rgbReserved = 255;
+            if (keyed && out[x] == keyQuad)
+                out[x] = TRGBQuad{};
         }
     }
     return image;

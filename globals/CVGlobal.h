@@ -11,6 +11,7 @@
 
 class QPainter;
 class QImage;
+class QRect;
 class QWidget;
 
 // Messages shared by several windows.
@@ -51,9 +52,12 @@ void ReadCaptionMetrics();
 // or null when there is no such resource or it cannot be read.
 std::unique_ptr<TBitmap> LoadBitmapResource(const std::string& Name);
 
-// A copy of Bitmap as a QImage for painting on widgets; with KeyTransparent, pixels of the bitmap's
-// transparent colour become fully transparent.
+// A copy of Bitmap as a QImage (Format_ARGB32, opaque) for painting on widgets; with KeyTransparent,
+// pixels of the bitmap's transparent colour become fully transparent.
 QImage BitmapToQImage(const TBitmap& Bitmap, bool KeyTransparent);
+// The same for the part Rect of Bitmap only (cut to the bitmap; a null image when nothing is left):
+// pixel (0, 0) of the result is pixel Rect.topLeft() of the bitmap.
+QImage BitmapToQImage(const TBitmap& Bitmap, bool KeyTransparent, const QRect& Rect);
 
 // ---- Numbers and points -----------------------------------------------------------------------------
 // X + 0.5 truncated toward zero: 2.5 gives 3, -2.5 gives -2.

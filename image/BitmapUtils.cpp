@@ -71,10 +71,11 @@ void CopyBitmap(const TBitmap& Source, TBitmap& Dest)
 {
     if (&Source == &Dest)
         return;
-    // Drop the old pixels first so that the format switch converts nothing.
+    // Drop the old pixels first so that the format switch converts nothing; the new rows are written
+    // once, by the copy.
     Dest.SetSize(0, 0);
     Dest.SetPixelFormat(Source.PixelFormat());
-    Dest.SetSize(Source.Width(), Source.Height());
+    Dest.AllocateForWriting(Source.Width(), Source.Height(), Source.PixelFormat());
     Dest.Palette() = Source.Palette();
     if (Source.Bits() && Dest.Bits())
         std::memcpy(Dest.Bits(), Source.Bits(), size_t(Source.RowBytes()) * size_t(Source.Height()));

@@ -106,7 +106,10 @@ bool TPictureSelection::CopyToClipboard()
         ISelectionClipboard* clipboard = SelectionClipboard();
         if (!clipboard || FPicture->Empty())
             return false;
-        if (FMask) {
+        if (FMask && FPicture->PixelFormat() == pf24bit) {
+            // The clipboard keeps a copy of its own.
+            clipboard->CopyBitmap(*FPicture, FTransparentColour);
+        } else if (FMask) {
             TBitmap copy;
             CopyBitmap(*FPicture, copy);
             copy.SetPixelFormat(pf24bit);

@@ -476,12 +476,10 @@ void TBitmap::Assign(const TGraphic* Source)
         Source->AssignTo(*this);
         return;
     }
-    TPixelBytes bits;
-    try {
-        bits = source->FBits;
-    } catch (const std::bad_alloc&) {
-        throw EOutOfMemory("Out of memory");
-    }
+    // One block copy: a copy of the vector would construct its bytes one by one through the allocator.
+    TPixelBytes bits = NewRows(int64_t(source->FBits.size()), std::nullopt);
+    if (!bits.empty())
+        std::memcpy(bits.data(), source->FBits.data(), bits.size());
     FBits.swap(bits);
     FPalette = source->FPalette;
     FWidth = source->FWidth;

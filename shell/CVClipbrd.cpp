@@ -7,22 +7,153 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <climits>
+#include <set>
 
 const char* const CVClipboardFormat = "application/x-brenick-labs-canvello";
 
 namespace {
 
-// A deep copy of Bitmap for the clipboard's image data.
-QImage ClipboardImage(const TBitmap& Bitmap)
+// Transparency as a clipboard item's tag gives it: in Tag when Tag >= 0, none otherwise.
+void MarkTransparent(TBitmap& Bitmap, TColor Tag)
 {
-    if (Bitmap.PixelFormat() == pf24bit)
-        return QImage(Bitmap.Bits(), Bitmap.Width(), Bitmap.Height(), Bitmap.RowBytes(), QImage::Format_BGR888).copy();
-    if (Bitmap.PixelFormat() == pf32bit)
-        return QImage(Bitmap.Bits(), Bitmap.Width(), Bitmap.Height(), Bitmap.RowBytes(), QImage::Format_RGB32).copy();
-    return BitmapToQImage(Bitmap, false);
+    Bitmap.SetTransparent(Tag >= 0);
+    Bitmap.SetTransparentColor(Tag >= 0 ? Tag : clDefault);
+}
+
+// A copy of a clipboard picture for a caller to keep, with no transparency of its own (the tag
+// goes beside it), as a picture read from the private block has.
+void CopyOut(const TBitmap& Picture, TBitmap& Bitmap)
+{
+    Bitmap.Assign(&Picture);
+    MarkTransparent(Bitmap, -1);
+}
+
+// Raises what encoding the item would raise, before the clipboard changes.
+void CheckEncodable(const TBitmap& Bitmap)
+{
+    if (Bitmap.Empty())
+        throw EInvalidGraphic("Cannot save an empty bitmap");
+    constexpr int64_t kMostHeaders = TCVClipboardStream::ItemHeaderSize + 14 + 124 + 256 * 4;
+    if (int64_t(Bitmap.RowBytes()) * Bitmap.Height() + kMostHeaders > INT32_MAX)
+        throw ECVClipboardStreamError("Picture is too large for the clipboard");
+}
+
+// FNV-1a over the size and up to 64 evenly spread runs of 64 bytes of a picture.
+uint64_t PictureFingerprint(const uint8_t* Data, int64_t Size)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&h](uint8_t b) {
+        h ^= b;
+        h *= 1099511628211ull;
+    };
+    for (int i = 0; i < 8; ++i)
+        mix(uint8_t(uint64_t(Size) >> (8 * i)));
+    constexpr int64_t kRuns = 64, kRun = 64;
+    const int64_t step = std::max<int64_t>(kRun, Size / kRuns);
+    for (int64_t start = 0; start < Size; start += step)
+        for (int64_t i = start; i < std::min(Size, start + kRun); ++i)
+            mix(Data[i]);
+    return h;
+}
+
+// The rows of Picture as a QImage without a copy, keeping Picture alive as long as the image (or a
+// converted copy for formats Qt cannot take as they are).
+QImage SharedImage(const std::shared_ptr<const TBitmap>& Picture)
+{
+    const TBitmap& b = *Picture;
+    if (b.PixelFormat() != pf24bit && b.PixelFormat() != pf32bit)
+        return BitmapToQImage(b, false);
+    using TKeep = std::shared_ptr<const TBitmap>;
+    return QImage(b.Bits(), b.Width(), b.Height(), b.RowBytes(),
+                  b.PixelFormat() == pf24bit ? QImage::Format_BGR888 : QImage::Format_RGB32,
+                  [](void* Keep) { delete static_cast<TKeep*>(Keep); }, new TKeep(Picture));
 }
 
 } // namespace
+
+// ---- Clipboard items ------------------------------------------------------------------------------------
+std::shared_ptr<const TBitmap> TCVClipboardItem::Picture() const
+{
+    if (!FPicture && FBytes.size() > TCVClipboardStream::ItemHeaderSize) {
+        try {
+            auto picture = std::make_shared<TBitmap>();
+            TBytesStream stream(FBytes.constData() + TCVClipboardStream::ItemHeaderSize,
+                                FBytes.size() - TCVClipboardStream::ItemHeaderSize);
+            ReadBMP(stream, *picture);
+            MarkTransparent(*picture, Tag);
+            FPicture = std::move(picture);
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    }
+    return FPicture;
+}
+
+const QByteArray& TCVClipboardItem::Bytes() const
+{
+    if (FBytes.isEmpty() && FPicture) {
+        TMemoryStream item;
+        TCVClipboardStream::EncodeItem(item, ItemID, *FPicture, Tag);
+        FBytes = QByteArray(reinterpret_cast<const char*>(item.Memory()), static_cast<qsizetype>(item.Size()));
+    }
+    return FBytes;
+}
+
+uint64_t TCVClipboardItem::Fingerprint() const
+{
+    if (!FFingerprint) {
+        if (!FBytes.isEmpty())
+            FFingerprint = PictureFingerprint(reinterpret_cast<const uint8_t*>(FBytes.constData()), FBytes.size());
+        else if (FPicture && FPicture->Bits())
+            FFingerprint = PictureFingerprint(FPicture->Bits(), int64_t(FPicture->RowBytes()) * FPicture->Height());
+        else
+            FFingerprint = 0;
+    }
+    return *FFingerprint;
+}
+
+TCVClipboardData::TCVClipboardData(std::vector<TCVClipboardItemPtr> Items) : FItems(std::move(Items)) {}
+
+QStringList TCVClipboardData::formats() const
+{
+    return {QString::fromLatin1(CVClipboardFormat), QStringLiteral("application/x-qt-image")};
+}
+
+bool TCVClipboardData::hasFormat(const QString& MimeType) const
+{
+    return formats().contains(MimeType);
+}
+
+QVariant TCVClipboardData::retrieveData(const QString& MimeType, QMetaType Type) const
+{
+    try {
+        if (MimeType == QLatin1String(CVClipboardFormat)) {
+            if (FBlock.isEmpty()) {
+                qsizetype size = TCVClipboardStream::FirstItemOffset;
+                for (const TCVClipboardItemPtr& item : FItems)
+                    size += item->Bytes().size();
+                QByteArray block;
+                block.reserve(size);
+                const auto count = static_cast<uint32_t>(FItems.size());
+                for (int i = 0; i < 4; ++i)
+                    block.append(char(count >> (8 * i)));
+                for (const TCVClipboardItemPtr& item : FItems)
+                    block.append(item->Bytes());
+                FBlock = std::move(block);
+            }
+            return FBlock;
+        }
+        if (MimeType == QLatin1String("application/x-qt-image")) {
+            const std::shared_ptr<const TBitmap> newest = FItems.front()->Picture();
+            return newest && !newest->Empty() ? QVariant(SharedImage(newest)) : QVariant();
+        }
+    } catch (const std::exception&) {
+        // A reader outside the program gets nothing rather than an exception in the event loop.
+        return QVariant();
+    }
+    return QMimeData::retrieveData(MimeType, Type);
+}
 
 // ---- Change notifier ----------------------------------------------------------------------------------
 TClipboardChangeNotifier::TClipboardChangeNotifier(TSystemClipboard& System, int MsgID)
@@ -86,24 +217,6 @@ void TCVClipboard::Clear()
     System.Clear();
 }
 
-bool TCVClipboard::ReadPrivateBlock(TCVClipboardStream& Stream) const
-{
-    const QMimeData* data = System.MimeData();
-    if (!data)
-        return false;
-    try {
-        const QByteArray block = data->data(CVClipboardFormat);
-        TCVClipboardStream read;
-        read.LoadBlock(block.constData(), block.size());
-        Stream.Clear();
-        Stream.Bytes().swap(read.Bytes());
-        Stream.SetPosition(0);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 bool TCVClipboard::ReadImage(TBitmap& Bitmap) const
 {
     const QMimeData* data = System.MimeData();
@@ -116,44 +229,80 @@ bool TCVClipboard::ReadImage(TBitmap& Bitmap) const
     return true;
 }
 
-void TCVClipboard::Publish(TCVClipboardStream& Stream, const TBitmap& Newest)
+std::vector<TCVClipboardItemPtr> TCVClipboard::History() const
 {
-    auto data = std::make_unique<QMimeData>();
-    data->setData(CVClipboardFormat,
-                  QByteArray(reinterpret_cast<const char*>(Stream.Memory()), static_cast<qsizetype>(Stream.Size())));
-    try {
-        if (!Newest.Empty())
-            data->setImageData(ClipboardImage(Newest));
-    } catch (const std::exception&) {
-        // The history is what matters; other programs then find no picture.
-    }
-    System.SetMimeData(std::move(data));
+    if (GetPriorityFormat() != ccCanvello)
+        return {};
+    const QMimeData* data = System.MimeData();
+    if (const auto* own = dynamic_cast<const TCVClipboardData*>(data))
+        return own->Items();
+    std::vector<TCVClipboardItemPtr> items;
+    const QByteArray block = data->data(CVClipboardFormat);
+    TCVClipboardStream::VisitBlock(reinterpret_cast<const uint8_t*>(block.constData()), block.size(),
+                                   [&](uint32_t ItemID, TColor Tag, const uint8_t* Picture, int64_t Size) {
+                                       auto item = std::make_shared<TCVClipboardItem>();
+                                       item->ItemID = ItemID;
+                                       item->Tag = Tag;
+                                       // The item's bytes where they lie in the block, which it keeps.
+                                       const auto* start = Picture - TCVClipboardStream::ItemHeaderSize;
+                                       item->FSource = block;
+                                       item->FBytes = QByteArray::fromRawData(reinterpret_cast<const char*>(start),
+                                                                              Size + TCVClipboardStream::ItemHeaderSize);
+                                       items.push_back(std::move(item));
+                                   });
+    return items;
+}
+
+void TCVClipboard::Publish(std::vector<TCVClipboardItemPtr> Items)
+{
+    if (Items.empty())
+        Clear();
+    else
+        System.SetMimeData(std::make_unique<TCVClipboardData>(std::move(Items)));
 }
 
 void TCVClipboard::CopyBitmap(const TBitmap* Bitmap, TColor Tag)
 {
     if (!Bitmap)
         return;
-    TCVClipboardStream stream;
+    std::vector<TCVClipboardItemPtr> items;
+    std::set<uint32_t> used;
+    // A copy of the pictures, made before anything on the clipboard changes.
+    auto newItem = [&used](const TBitmap& Picture, TColor ItemTag) {
+        auto item = std::make_shared<TCVClipboardItem>();
+        item->ItemID = TCVClipboardStream::NewItemID(used);
+        item->Tag = ItemTag;
+        auto picture = std::make_shared<TBitmap>();
+        picture->Assign(&Picture);
+        MarkTransparent(*picture, ItemTag);
+        item->FPicture = std::move(picture);
+        used.insert(item->ItemID);
+        return item;
+    };
     switch (GetPriorityFormat()) {
     case ccBitmap:
         // Another program's picture starts the history.
         try {
             TBitmap foreign;
             if (ReadImage(foreign))
-                stream.AddItem(foreign, -1);
+                items.push_back(newItem(foreign, -1));
         } catch (const std::exception&) {
-            stream.Clear();
+            items.clear();
         }
         break;
     case ccCanvello:
-        ReadPrivateBlock(stream);
+        items = History();
+        if (items.size() > size_t(TCVClipboardStream::MaxItems - 1))
+            items.resize(size_t(TCVClipboardStream::MaxItems - 1));
+        for (const TCVClipboardItemPtr& item : items)
+            used.insert(item->ItemID);
         break;
     default:
         break;
     }
-    stream.AddItem(*Bitmap, Tag);
-    Publish(stream, *Bitmap);
+    CheckEncodable(*Bitmap);
+    items.insert(items.begin(), newItem(*Bitmap, Tag));
+    Publish(std::move(items));
 }
 
 void TCVClipboard::PasteBitmap(TBitmap* Bitmap, TColor& Tag) const
@@ -162,9 +311,14 @@ void TCVClipboard::PasteBitmap(TBitmap* Bitmap, TColor& Tag) const
         return;
     switch (GetPriorityFormat()) {
     case ccCanvello: {
-        TCVClipboardStream stream;
-        ReadPrivateBlock(stream);
-        stream.GetFirstItem(*Bitmap, Tag);
+        const std::vector<TCVClipboardItemPtr> items = History();
+        if (items.empty())
+            throw ECVClipboardStreamError("GetFirstItem - There are no items");
+        const std::shared_ptr<const TBitmap> picture = items.front()->Picture();
+        if (!picture)
+            throw ECVClipboardStreamError("GetFirstItem - Error getting item");
+        CopyOut(*picture, *Bitmap);
+        Tag = items.front()->Tag;
         break;
     }
     case ccBitmap:
@@ -183,35 +337,22 @@ void TCVClipboard::DeleteItem(uint32_t ItemID)
         Clear();
         return;
     }
-    if (GetPriorityFormat() != ccCanvello)
+    std::vector<TCVClipboardItemPtr> items = History();
+    const auto it = std::find_if(items.begin(), items.end(), [&](const auto& I) { return I->ItemID == ItemID; });
+    if (it == items.end())
         return;
-    TCVClipboardStream stream;
-    if (!ReadPrivateBlock(stream))
-        return;
-    TBitmap newest;
-    TColor tag = -1;
-    if (!stream.DeleteItem(ItemID, &newest, tag))
-        return;
-    if (stream.GetCount() > 0)
-        Publish(stream, newest);
-    else
-        Clear();
+    items.erase(it);
+    Publish(std::move(items));
 }
 
 void TCVClipboard::PromoteItem(uint32_t ItemID)
 {
-    if (GetPriorityFormat() != ccCanvello)
+    std::vector<TCVClipboardItemPtr> items = History();
+    const auto it = std::find_if(items.begin(), items.end(), [&](const auto& I) { return I->ItemID == ItemID; });
+    if (it == items.end() || it == items.begin())
         return;
-    TCVClipboardStream stream;
-    if (!ReadPrivateBlock(stream))
-        return;
-    int64_t start = 0, end = 0;
-    if (!stream.FindItem(ItemID, start, end) || start == TCVClipboardStream::FirstItemOffset)
-        return;
-    TBitmap promoted;
-    TColor tag = -1;
-    stream.PromoteItem(ItemID, &promoted, tag);
-    Publish(stream, promoted);
+    std::rotate(items.begin(), it, it + 1);
+    Publish(std::move(items));
 }
 
 void TCVClipboard::EnumItems(const TEnumClipboardItemsEvent& Callback) const
@@ -226,16 +367,15 @@ void TCVClipboard::EnumItems(const TEnumClipboardItemsEvent& Callback) const
             if (ReadImage(bitmap))
                 Callback(TCVClipboardStream::ForeignItemID, bitmap, -1, next);
             break;
-        case ccCanvello: {
-            TCVClipboardStream stream;
-            ReadPrivateBlock(stream);
-            stream.SetPosition(TCVClipboardStream::FirstItemOffset);
-            uint32_t id = 0;
-            TColor tag = -1;
-            while (next && stream.ReadItem(id, &bitmap, tag))
-                Callback(id, bitmap, tag, next);
+        case ccCanvello:
+            for (const TCVClipboardItemPtr& item : History()) {
+                const std::shared_ptr<const TBitmap> picture = item->Picture();
+                if (!next || !picture)
+                    break;
+                CopyOut(*picture, bitmap);
+                Callback(item->ItemID, bitmap, item->Tag, next);
+            }
             break;
-        }
         default:
             break;
         }
@@ -248,76 +388,28 @@ void TCVClipboard::EnumItems(const TEnumClipboardItemsEvent& Callback) const
     }
 }
 
-namespace {
-
-// FNV-1a over the size and up to 64 evenly spread runs of 64 bytes of a picture.
-uint64_t PictureFingerprint(const uint8_t* Data, int64_t Size)
-{
-    uint64_t h = 1469598103934665603ull;
-    auto mix = [&h](uint8_t b) {
-        h ^= b;
-        h *= 1099511628211ull;
-    };
-    for (int i = 0; i < 8; ++i)
-        mix(uint8_t(uint64_t(Size) >> (8 * i)));
-    constexpr int64_t kRuns = 64, kRun = 64;
-    const int64_t step = std::max<int64_t>(kRun, Size / kRuns);
-    for (int64_t start = 0; start < Size; start += step)
-        for (int64_t i = start; i < std::min(Size, start + kRun); ++i)
-            mix(Data[i]);
-    return h;
-}
-
-} // namespace
-
 std::vector<TCVClipboard::TItemInfo> TCVClipboard::ItemInfos() const
 {
-    std::vector<TItemInfo> items;
-    const QMimeData* data = System.MimeData();
-    switch (GetPriorityFormat()) {
-    case ccBitmap:
-        items.push_back({TCVClipboardStream::ForeignItemID, -1, 0});
-        break;
-    case ccCanvello: {
-        // The data stays shared with the clipboard: no copy of the block.
-        const QByteArray block = data ? data->data(CVClipboardFormat) : QByteArray();
-        const auto* bytes = reinterpret_cast<const uint8_t*>(block.constData());
-        if (!TCVClipboardStream::VisitBlock(bytes, block.size(),
-                                            [&](uint32_t ItemID, TColor Tag, const uint8_t* Picture, int64_t Size) {
-                                                items.push_back({ItemID, Tag, PictureFingerprint(Picture, Size)});
-                                            }))
-            items.clear();
-        break;
-    }
-    default:
-        break;
-    }
-    return items;
+    std::vector<TItemInfo> infos;
+    if (GetPriorityFormat() == ccBitmap)
+        infos.push_back({TCVClipboardStream::ForeignItemID, -1, 0});
+    for (const TCVClipboardItemPtr& item : History())
+        infos.push_back({item->ItemID, item->Tag, item->Fingerprint()});
+    return infos;
 }
 
-bool TCVClipboard::ReadItemPicture(uint32_t ItemID, TBitmap& Bitmap) const
+std::shared_ptr<const TBitmap> TCVClipboard::ItemPicture(uint32_t ItemID) const
 {
-    if (ItemID == TCVClipboardStream::ForeignItemID)
-        return GetPriorityFormat() == ccBitmap && ReadImage(Bitmap);
-    const QMimeData* data = System.MimeData();
-    if (!data || GetPriorityFormat() != ccCanvello)
-        return false;
-    const QByteArray block = data->data(CVClipboardFormat);
-    bool found = false, read = false;
-    TCVClipboardStream::VisitBlock(reinterpret_cast<const uint8_t*>(block.constData()), block.size(),
-                                   [&](uint32_t ID, TColor, const uint8_t* Picture, int64_t Size) {
-                                       if (found || ID != ItemID)
-                                           return;
-                                       found = true;
-                                       try {
-                                           TBytesStream stream(Picture, Size);
-                                           ReadBMP(stream, Bitmap);
-                                           read = true;
-                                       } catch (const std::exception&) {
-                                           read = false;
-                                       }
-                                   });
-    return read;
+    if (ItemID == TCVClipboardStream::ForeignItemID) {
+        auto bitmap = std::make_shared<TBitmap>();
+        if (GetPriorityFormat() == ccBitmap && ReadImage(*bitmap))
+            return bitmap;
+        return nullptr;
+    }
+    for (const TCVClipboardItemPtr& item : History())
+        if (item->ItemID == ItemID)
+            return item->Picture();
+    return nullptr;
 }
 
 // ---- The program's clipboard ------------------------------------------------------------------------

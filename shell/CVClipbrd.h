@@ -5,12 +5,15 @@
 #include "shell/CBWatcher.h"
 #include "shell/CVClipbrdStream.h"
 
+#include <QByteArray>
 #include <QEvent>
+#include <QMimeData>
 #include <QPointer>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The program's message for "the clipboard changed" (both parameters 0).
@@ -65,6 +68,45 @@ private:
 // The MIME type of the private format.
 extern const char* const CVClipboardFormat;
 
+// One picture of the history as the clipboard keeps it: the picture itself when this program put it
+// there, the item's bytes in the private format when they came from outside. Each side is made from
+// the other when first asked for, and kept. Not changed once on the clipboard.
+struct TCVClipboardItem {
+    uint32_t ItemID = 0;
+    TColor Tag = -1;
+    // The picture (transparent in Tag when Tag >= 0), or null; null from Picture() when unreadable.
+    std::shared_ptr<const TBitmap> Picture() const;
+    // Id, size, tag and the picture as a BMP file.
+    const QByteArray& Bytes() const;
+    // What tells two pictures apart without reading them whole.
+    uint64_t Fingerprint() const;
+
+    mutable std::shared_ptr<const TBitmap> FPicture;
+    QByteArray FSource; // the block that FBytes lies in, when it came from one
+    mutable QByteArray FBytes;
+    mutable std::optional<uint64_t> FFingerprint;
+};
+using TCVClipboardItemPtr = std::shared_ptr<const TCVClipboardItem>;
+
+// The clipboard's data while this program owns it: the history's items, shared and not encoded. The
+// private block and the newest picture as an image are made when someone reads them (another
+// program asking through the system's clipboard, or this program reading data that is not its own).
+class TCVClipboardData : public QMimeData {
+public:
+    // Items: newest first, at least one.
+    explicit TCVClipboardData(std::vector<TCVClipboardItemPtr> Items);
+    const std::vector<TCVClipboardItemPtr>& Items() const { return FItems; }
+    QStringList formats() const override;
+    bool hasFormat(const QString& MimeType) const override;
+
+protected:
+    QVariant retrieveData(const QString& MimeType, QMetaType Type) const override;
+
+private:
+    std::vector<TCVClipboardItemPtr> FItems;
+    mutable QByteArray FBlock;
+};
+
 // What GetPriorityFormat finds, best first.
 enum TCVClipboardContents : int {
     ccOther = -1,  // data, but neither format
@@ -116,16 +158,18 @@ public:
     // decoded); another program's picture is one item with ForeignItemID. Empty for a clipboard
     // without pictures or with a damaged block.
     std::vector<TItemInfo> ItemInfos() const;
-    // The picture of one item into Bitmap; false when it is not there or cannot be read.
-    bool ReadItemPicture(uint32_t ItemID, TBitmap& Bitmap) const;
+    // The picture of one item, transparent in its tag when it has one, shared with the clipboard
+    // where it keeps it; null when it is not there or cannot be read.
+    std::shared_ptr<const TBitmap> ItemPicture(uint32_t ItemID) const;
 
 private:
-    // The private block into Stream; false (Stream unchanged) when it cannot be read.
-    bool ReadPrivateBlock(TCVClipboardStream& Stream) const;
+    // The history, newest first: this program's items as they are, a block put there from outside
+    // read into items (none for a damaged one). Empty unless the private format comes first.
+    std::vector<TCVClipboardItemPtr> History() const;
     // Another program's picture into Bitmap; false when the clipboard's image data is unusable.
     bool ReadImage(TBitmap& Bitmap) const;
-    // Replaces the clipboard with the history in Stream and Newest as image data.
-    void Publish(TCVClipboardStream& Stream, const TBitmap& Newest);
+    // Replaces the clipboard with Items (newest first), or empties it for none.
+    void Publish(std::vector<TCVClipboardItemPtr> Items);
 };
 
 // The program's clipboard over the desktop's clipboard (null before InitCVClipboard).

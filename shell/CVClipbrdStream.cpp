@@ -74,29 +74,41 @@ bool TCVClipboardStream::ItemAt(int64_t Pos, uint32_t& ItemID, int64_t& ItemSize
     return HeaderAt(Memory(), Size(), Pos, ItemID, ItemSize);
 }
 
+uint32_t TCVClipboardStream::NewItemID(const std::set<uint32_t>& Used)
+{
+    uint32_t itemID = TickCount();
+    while (itemID == ForeignItemID || Used.count(itemID))
+        ++itemID;
+    return itemID;
+}
+
+void TCVClipboardStream::EncodeItem(TMemoryStream& Item, uint32_t ItemID, const TBitmap& Bitmap, TColor Tag)
+{
+    Item.Clear();
+    Item.WriteValue<uint32_t>(0);
+    Item.WriteValue<int32_t>(0);
+    Item.WriteValue<int32_t>(Tag);
+    WriteBMP(Item, Bitmap);
+    if (Item.Size() > INT32_MAX)
+        throw ECVClipboardStreamError("Picture is too large for the clipboard");
+    PutLE32(Item.Memory(), ItemID);
+    PutLE32(Item.Memory() + 4, static_cast<uint32_t>(Item.Size()));
+}
+
 uint32_t TCVClipboardStream::AddItem(const TBitmap& Bitmap, TColor Tag)
 {
     TrimToCount(MaxItems - 1);
 
-    std::set<uint32_t> used{ForeignItemID};
+    std::set<uint32_t> used;
     int64_t end = 0;
     WalkItems(GetCount(), end, [&used](uint32_t ItemID, int64_t, int64_t) {
         used.insert(ItemID);
         return true;
     });
-    uint32_t itemID = TickCount();
-    while (used.count(itemID))
-        ++itemID;
+    const uint32_t itemID = NewItemID(used);
 
     TMemoryStream item;
-    item.WriteValue<uint32_t>(0);
-    item.WriteValue<int32_t>(0);
-    item.WriteValue<int32_t>(Tag);
-    WriteBMP(item, Bitmap);
-    if (item.Size() > INT32_MAX)
-        throw ECVClipboardStreamError("Picture is too large for the clipboard");
-    PutLE32(item.Memory(), itemID);
-    PutLE32(item.Memory() + 4, static_cast<uint32_t>(item.Size()));
+    EncodeItem(item, itemID, Bitmap, Tag);
 
     if (Size() < FirstItemOffset)
         SetCount(0);

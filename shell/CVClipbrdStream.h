@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 
 CANVELLO_EXCEPTION(ECVClipboardStreamError, Exception)
 
@@ -42,6 +43,11 @@ public:
     // tick count, raised past the ids already in the history and past ForeignItemID, so that two
     // copies within one millisecond still name different items.
     uint32_t AddItem(const TBitmap& Bitmap, TColor Tag);
+    // An id for a new item: the tick count, raised past the ids in Used and past ForeignItemID.
+    static uint32_t NewItemID(const std::set<uint32_t>& Used);
+    // Item receives one whole item: ItemID, its size, Tag and Bitmap as a BMP file.
+    // ECVClipboardStreamError "Picture is too large for the clipboard" past 2 GB.
+    static void EncodeItem(TMemoryStream& Item, uint32_t ItemID, const TBitmap& Bitmap, TColor Tag);
     // Keeps the first N items when there are more.
     void TrimToCount(int32_t N);
     // The first item with ItemID: its start and end (start + ItemSize).

@@ -25,24 +25,19 @@
 
 // ---- The tab records ---------------------------------------------------------------------------------
 
-TCbTabData& TCbTabDataList::NewRecord(uint32_t ItemID, TColor Tag)
+void TCbTabDataList::Add(uint32_t ItemID, const TBitmap* Source, TColor Tag)
 {
     TCbTabData& d = FItems.emplace_back();
     d.ItemID = ItemID;
     d.Tag = Tag;
-    d.Bitmap = std::make_unique<TBitmap>();
-    return d;
-}
-
-void TCbTabDataList::Add(uint32_t ItemID, const TBitmap* Source, TColor Tag)
-{
-    TCbTabData& d = NewRecord(ItemID, Tag);
+    auto bitmap = std::make_shared<TBitmap>();
     if (Source)
-        CopyBitmap(*Source, *d.Bitmap);
+        CopyBitmap(*Source, *bitmap);
     if (Source && Tag >= 0) {
-        d.Bitmap->SetTransparentColor(Tag);
-        d.Bitmap->SetTransparent(true);
+        bitmap->SetTransparentColor(Tag);
+        bitmap->SetTransparent(true);
     }
+    d.Bitmap = std::move(bitmap);
 }
 
 void TCbTabDataList::AddPending(uint32_t ItemID, TColor Tag, uint64_t Fingerprint)
@@ -63,7 +58,8 @@ TCbTabData& TCbTabDataList::Get(int Index)
 
 // ---- The picture of the selected tab -----------------------------------------------------------------
 
-// Draws the selected picture centred on the background pattern; only the part being repainted.
+// Draws the selected picture centred on the background pattern; only the part being repainted, and of
+// the picture only the pixels that part shows.
 class TCbItemImage : public QWidget {
 public:
     explicit TCbItemImage(QWidget* Parent) : QWidget(Parent)
@@ -72,15 +68,22 @@ public:
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
 
-    void SetPicture(TBitmap* Bitmap)
+    void SetPicture(std::shared_ptr<const TBitmap> Bitmap)
     {
-        FBitmap = Bitmap;
-        FKeyed = QImage();
-        if (FBitmap && FBitmap->Transparent())
-            FKeyed = BitmapToQImage(*FBitmap, true);
+        FBitmap = std::move(Bitmap);
+        FRows = QImage();
+        // The rows as they are, for a picture drawn without a transparent colour in a format Qt
+        // takes: made once for the picture, no pixel copied.
+        if (FBitmap && !FBitmap->Transparent() && FBitmap->Bits()) {
+            const TBitmap& b = *FBitmap;
+            if (b.PixelFormat() == pf24bit)
+                FRows = QImage(b.Bits(), b.Width(), b.Height(), b.RowBytes(), QImage::Format_BGR888);
+            else if (b.PixelFormat() == pf32bit)
+                FRows = QImage(b.Bits(), b.Width(), b.Height(), b.RowBytes(), QImage::Format_RGB32);
+        }
         update();
     }
-    TBitmap* Picture() const { return FBitmap; }
+    const TBitmap* Picture() const { return FBitmap.get(); }
     QPoint PictureOrigin() const
     {
         if (!FBitmap)
@@ -93,31 +96,42 @@ protected:
     {
         QPainter p(this);
         const QRect area = Event->rect();
-        if (NonCanvasImage && NonCanvasImage->Width() > 0)
-            p.fillRect(area, QBrush(QPixmap::fromImage(BitmapToQImage(*NonCanvasImage, false))));
-        else
-            p.fillRect(area, palette().window());
+        p.fillRect(area, Background());
         if (!FBitmap || FBitmap->Width() <= 0 || FBitmap->Height() <= 0)
             return;
         const QPoint at = PictureOrigin();
         const QRect source = area.translated(-at).intersected(QRect(0, 0, FBitmap->Width(), FBitmap->Height()));
         if (source.isEmpty())
             return;
-        if (!FKeyed.isNull()) {
-            p.drawImage(source.topLeft() + at, FKeyed, source);
-        } else if (FBitmap->PixelFormat() == pf24bit) {
-            // The rows in place: nothing is copied for the picture.
-            const QImage rows(FBitmap->Bits(), FBitmap->Width(), FBitmap->Height(), FBitmap->RowBytes(),
-                              QImage::Format_BGR888);
-            p.drawImage(source.topLeft() + at, rows, source);
-        } else {
-            p.drawImage(source.topLeft() + at, BitmapToQImage(*FBitmap, false), source);
+        if (!FRows.isNull())
+            p.drawImage(source.topLeft() + at, FRows, source);
+        else {
+            // Keyed or in another format: only the part shown is converted. Its pixels are opaque or
+            // wholly transparent black, so they are premultiplied as they stand, the format Qt draws
+            // fastest.
+            QImage part = BitmapToQImage(*FBitmap, FBitmap->Transparent(), source);
+            part.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+            p.drawImage(source.topLeft() + at, part);
         }
     }
 
 private:
-    TBitmap* FBitmap = nullptr;
-    QImage FKeyed; // a transparent picture with its key colour see-through
+    // The background pattern, converted once.
+    QBrush Background() const
+    {
+        static QImage pattern;
+        static const TBitmap* patternOf = nullptr;
+        if (!NonCanvasImage || NonCanvasImage->Width() <= 0)
+            return palette().window();
+        if (patternOf != NonCanvasImage) {
+            pattern = BitmapToQImage(*NonCanvasImage, false);
+            patternOf = NonCanvasImage;
+        }
+        return QBrush(pattern);
+    }
+
+    std::shared_ptr<const TBitmap> FBitmap;
+    QImage FRows; // the picture's rows, shared, when drawn as they are
 };
 
 namespace {
@@ -204,8 +218,14 @@ TCbViewerForm::TCbViewerForm(TDockingPanel* DockPanel, const std::string& RegKey
             });
         });
     };
-    onRecord("PasteCbImage", [this](TCbTabData& D) { DoPasteImage(D.Bitmap.get(), D.Tag, false); });
-    onRecord("PasteCbImageAsNew", [this](TCbTabData& D) { DoPasteImage(D.Bitmap.get(), D.Tag, true); });
+    // The paste gets a copy: the tab's picture is the clipboard's.
+    auto paste = [this](TCbTabData& D, bool AsNew) {
+        TBitmap copy;
+        copy.Assign(D.Bitmap.get());
+        DoPasteImage(&copy, D.Tag, AsNew);
+    };
+    onRecord("PasteCbImage", [paste](TCbTabData& D) { paste(D, false); });
+    onRecord("PasteCbImageAsNew", [paste](TCbTabData& D) { paste(D, true); });
     // The clipboard's change notice rebuilds the tabs after each of these.
     onRecord("PromoteCbImage", [this](TCbTabData& D) {
         if (TCVClipboard* c = Clipboard())
@@ -264,14 +284,10 @@ TCbTabData* TCbViewerForm::GetTabData(int Index)
     if (!d.Loaded) {
         // Read once; a picture that cannot be read stays empty.
         d.Loaded = true;
-        d.Bitmap = std::make_unique<TBitmap>();
         TCVClipboard* c = Clipboard();
-        if (!c || !c->ReadItemPicture(d.ItemID, *d.Bitmap))
-            d.Bitmap->Assign(nullptr);
-        else if (d.Tag >= 0) {
-            d.Bitmap->SetTransparentColor(d.Tag);
-            d.Bitmap->SetTransparent(true);
-        }
+        d.Bitmap = c ? c->ItemPicture(d.ItemID) : nullptr;
+        if (!d.Bitmap)
+            d.Bitmap = std::make_shared<TBitmap>();
     }
     return &d;
 }
@@ -340,8 +356,9 @@ void TCbViewerForm::SyncTabs() noexcept
 void TCbViewerForm::PaintSelectedImage()
 {
     TCbTabData* d = GetTabData(TabIndex());
-    TBitmap* b = d ? d->Bitmap.get() : nullptr;
-    if (b != FItemImage->Picture())
+    const std::shared_ptr<const TBitmap> none;
+    const std::shared_ptr<const TBitmap>& b = d ? d->Bitmap : none;
+    if (b.get() != FItemImage->Picture())
         FItemImage->SetPicture(b);
     // At least the scroll box's size; larger pictures get scroll bars.
     FItemImage->setMinimumSize(b ? QSize(b->Width(), b->Height()) : QSize(0, 0));

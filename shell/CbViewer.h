@@ -19,10 +19,10 @@ class QTabBar;
 class TCVClipboard;
 class TCbItemImage;
 
-// One tab's picture: owned, with its transparent colour (-1 for none) and the clipboard item's id.
-// Until Loaded the picture has not been read from the clipboard yet.
+// One tab's picture (shared with the clipboard, which does not change it), with its transparent colour
+// (-1 for none) and the clipboard item's id. Until Loaded the picture has not been read yet.
 struct TCbTabData {
-    std::unique_ptr<TBitmap> Bitmap;
+    std::shared_ptr<const TBitmap> Bitmap;
     TColor Tag = -1;
     uint32_t ItemID = 0;
     uint64_t Fingerprint = 0;
@@ -45,7 +45,6 @@ public:
     void Clear() { FItems.clear(); }
 
 private:
-    TCbTabData& NewRecord(uint32_t ItemID, TColor Tag);
     std::vector<TCbTabData> FItems;
 };
 
@@ -73,7 +72,7 @@ public:
     // "ClearCb"), or null.
     QAction* Action(const char* Name) const;
 
-    // Sender, the picture, AsNew, its transparent colour.
+    // Sender, the picture (a copy of the tab's, the handler's to change), AsNew, its transparent colour.
     std::function<void(TCbViewerForm* Sender, TBitmap* Bitmap, bool AsNew, TColor Tag)> OnPasteImage;
     void DoPasteImage(TBitmap* Bitmap, TColor Tag, bool AsNew);
     void PaintSelectedImage();

@@ -114,6 +114,79 @@ TEST(CVGlobalResources, BitmapsLoadFromTheProgramResources)
     EXPECT_EQ(qAlpha(BitmapToQImage(*ExtraBtnImage, false).pixel(0, 0)), 255);
 }
 
+namespace {
+
+// The conversion as it was first written, one GetPixel per pixel: what the row-wise one must match.
+QImage PixelByPixelQImage(const TBitmap& Bitmap, bool KeyTransparent)
+{
+    QImage image(Bitmap.Width(), Bitmap.Height(), QImage::Format_ARGB32);
+    const TColor key = KeyTransparent ? ColorToRGB(Bitmap.TransparentColor()) : -1;
+    for (int y = 0; y < Bitmap.Height(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < Bitmap.Width(); ++x) {
+            const TColor c = Bitmap.GetPixel(x, y);
+            out[x] = c == key ? qRgba(0, 0, 0, 0) : qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
+        }
+    }
+    return image;
+}
+
+// Noise in every byte of the rows, padding and 32-bit pixels' fourth byte included, with a few
+// pixels of the bottom-left pixel's colour (the key) among them.
+void FillRowsWithNoise(TBitmap& B)
+{
+    uint32_t s = uint32_t(B.Width() * 7919 + int(B.PixelFormat()));
+    for (int y = 0; y < B.Height(); ++y)
+        for (int i = 0; i < B.RowBytes(); ++i) {
+            s = s * 1103515245u + 12345u;
+            B.ScanLine(y)[i] = uint8_t(s >> 24);
+        }
+    const TColor key = B.GetPixel(0, B.Height() - 1);
+    for (int x = 0; x < B.Width(); x += 3)
+        B.SetPixelColor(x, x % B.Height(), key);
+}
+
+} // namespace
+
+TEST(BitmapToQImage, MatchesThePixelByPixelConversionInEveryFormatAndWidth)
+{
+    const TPixelFormat formats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit};
+    for (const TPixelFormat pf : formats)
+        for (const int width : {1, 2, 3, 4, 5, 6, 7, 13, 33})
+            for (const bool keyed : {false, true}) {
+                SCOPED_TRACE("format " + std::to_string(int(pf)) + ", width " + std::to_string(width) +
+                             (keyed ? ", keyed" : ", plain"));
+                TBitmap b(width, 5, pf);
+                FillRowsWithNoise(b);
+                const QImage expected = PixelByPixelQImage(b, keyed);
+                const QImage got = BitmapToQImage(b, keyed);
+                ASSERT_EQ(got.format(), QImage::Format_ARGB32);
+                EXPECT_EQ(got, expected);
+                // Any part of it: the same pixels as that part of the whole.
+                for (const QRect part : {QRect(width / 2, 1, (width + 1) / 2, 3), QRect(width - 1, 4, 9, 9),
+                                         QRect(-2, -1, width, 3)}) {
+                    const QRect inside = part.intersected(QRect(0, 0, width, 5));
+                    EXPECT_EQ(BitmapToQImage(b, keyed, part), inside.isEmpty() ? QImage() : expected.copy(inside))
+                        << part.x() << "," << part.y() << " " << part.width() << "x" << part.height();
+                }
+            }
+}
+
+TEST(BitmapToQImage, KeysOutTheFixedTransparentColourAndNothingForAnEmptyPart)
+{
+    TBitmap b(3, 2, pf24bit);
+    b.Canvas().Brush.Color = clRed;
+    b.Canvas().FillRect(Rect(0, 0, 3, 2));
+    b.SetPixelColor(1, 0, clLime);
+    b.SetTransparentColor(clLime);
+    const QImage keyed = BitmapToQImage(b, true);
+    EXPECT_EQ(keyed, PixelByPixelQImage(b, true));
+    EXPECT_EQ(keyed.pixel(1, 0), qRgba(0, 0, 0, 0));
+    EXPECT_EQ(keyed.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_TRUE(BitmapToQImage(b, true, QRect(3, 0, 2, 2)).isNull());
+    EXPECT_TRUE(BitmapToQImage(TBitmap(), false).isNull());
+}
+
 TEST(CVGlobalMetrics, ExtraButtonFitsTheCaption)
 {
     InitCVGlobal();

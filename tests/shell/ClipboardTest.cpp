@@ -177,6 +177,57 @@ TEST_F(Clipboard, CopiesKeepAHistoryAndTheNewestGoesOutAsImageData)
     EXPECT_EQ(Notices(), 2);
 }
 
+TEST_F(Clipboard, WhatOtherProgramsReadIsTheCopiedPicturesAsTheyWereCopied)
+{
+    auto older = Picture(7, 5, 0x336699), newest = Picture(1300, 1100, 0x00C000);
+    Clip.CopyBitmap(older.get(), 0x112233);
+    ++TFixedTick::Now;
+    Clip.CopyBitmapNoTag(newest.get());
+    // The source pictures change afterwards: the clipboard keeps what they were.
+    newest->SetPixelColor(1, 1, 0x0000FF);
+    older->SetPixelColor(1, 1, 0x0000FF);
+
+    // The private block, byte for byte what the stream writes for the same two copies.
+    TCVClipboardStream expected;
+    TFixedTick::Now = 5000;
+    expected.AddItem(*Picture(7, 5, 0x336699), 0x112233);
+    TFixedTick::Now = 5001;
+    expected.AddItem(*Picture(1300, 1100, 0x00C000), -1);
+    EXPECT_EQ(System.MimeData()->data(CVClipboardFormat),
+              QByteArray(reinterpret_cast<const char*>(expected.Memory()), qsizetype(expected.Size())));
+
+    // The image other programs paste stays whole after the clipboard has moved on and its memory
+    // has gone to other pictures.
+    const QImage image = qvariant_cast<QImage>(System.MimeData()->imageData());
+    Clip.Clear();
+    for (TColor c : {0x111111, 0x222222})
+        Clip.CopyBitmapNoTag(Picture(1300, 1100, c).get());
+    TBitmap seen;
+    seen.AssignQImage(image);
+    EXPECT_TRUE(SamePixels(seen, *Picture(1300, 1100, 0x00C000)));
+}
+
+TEST_F(Clipboard, AHistoryFromAnotherRunOfTheProgramGoesOnAsItWas)
+{
+    // Two pictures copied by another run of the program; then copies here, after which nothing but
+    // the clipboard holds their block.
+    TCVClipboardStream theirs;
+    theirs.AddItem(*Picture(6, 4, 0x445566), 0x010203);
+    ++TFixedTick::Now;
+    theirs.AddItem(*Picture(300, 200, 0x778899), -1);
+    System.SetMimeData(PrivateBlock(QByteArray(reinterpret_cast<const char*>(theirs.Memory()), qsizetype(theirs.Size()))));
+    TCVClipboardStream expected;
+    expected.LoadBlock(theirs.Memory(), theirs.Size());
+    for (TColor c : {0x0000AA, 0x0000BB, 0x0000CC}) {
+        ++TFixedTick::Now;
+        Clip.CopyBitmapNoTag(Picture(300, 200, c).get());
+        expected.AddItem(*Picture(300, 200, c), -1);
+    }
+    EXPECT_EQ(System.MimeData()->data(CVClipboardFormat),
+              QByteArray(reinterpret_cast<const char*>(expected.Memory()), qsizetype(expected.Size())));
+    EXPECT_EQ(Colours(Clip), (std::vector<TColor>{0x0000CC, 0x0000BB, 0x0000AA, 0x778899, 0x445566}));
+}
+
 TEST_F(Clipboard, AnotherProgramsPictureBecomesTheSecondItem)
 {
     System.SetMimeData(ForeignPicture(*Picture(5, 2, 0x0000CC)));

@@ -626,6 +626,40 @@ TEST_F(ClipboardViewer, AnItemTaggedBlackShowsItsBlackSeeThrough)
     EXPECT_EQ(list.Get(0).Bitmap->TransparentColor(), clBlack);
 }
 
+TEST_F(ClipboardViewer, ARepaintOfPartOfAPictureShowsThatPart)
+{
+    // Every pixel its own colour, some of them the key; larger than the viewer.
+    auto picture = std::make_unique<TBitmap>(300, 200, pf24bit);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            picture->Row24(y)[x] = (x + y) % 11 == 0 ? TRGBTriple{0, 0, 0} : TRGBTriple{uint8_t(x), uint8_t(y), 99};
+    Form->resize(200, 220);
+    Form->show();
+    Settle();
+    auto* image = Form->CbItemImage();
+    for (const TColor tag : {TColor(-1), clBlack}) {
+        SCOPED_TRACE(tag < 0 ? "plain" : "keyed");
+        ++clipboard_test::TFixedTick::Now;
+        Clipboard->CopyBitmap(picture.get(), tag);
+        Settle();
+        ASSERT_EQ(image->size(), QSize(300, 200));
+        const QRect part(170, 120, 37, 29);
+        const QImage shown = image->grab(part).toImage();
+        for (const QPoint p : {QPoint(0, 0), QPoint(36, 28), QPoint(5, 17), QPoint(20, 3)}) {
+            const QPoint at = part.topLeft() + p;
+            const TColor c = picture->GetPixel(at.x(), at.y());
+            EXPECT_EQ(shown.pixelColor(p), QColor(GetRValue(c), GetGValue(c), GetBValue(c))) << at.x() << "," << at.y();
+        }
+        // A pixel of the key colour: the pattern shows through it when the picture is keyed.
+        const QPoint key(180, 128); // 180 + 128 = 11 x 28
+        const QColor keyShown = shown.pixelColor(key - part.topLeft());
+        if (tag >= 0)
+            EXPECT_NE(keyShown, QColor(Qt::black));
+        else
+            EXPECT_EQ(keyShown, QColor(Qt::black));
+    }
+}
+
 TEST_F(ClipboardViewer, PicturesAreReadWhenNeededAndStayWithTheirItems)
 {
     auto red = Picture(30, 20, clRed), green = Picture(25, 15, clLime), blue = Picture(40, 10, clBlue);
