@@ -28,6 +28,8 @@ struct TSubBlockData {
 
     void Read(TStream& Stream)
     {
+        // The data are at most the rest of the stream: room for them at once, so they are never moved.
+        Bytes.reserve(static_cast<size_t>(std::max<int64_t>(Stream.Size() - Stream.Position(), 0)));
         std::vector<uint8_t> Chunk;
         size_t ChunkSize = 4096;
         size_t Pos = 0, Len = 0;
