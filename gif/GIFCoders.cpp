@@ -313,12 +313,15 @@ void DecodeCarefully(TGIFSubImage& Frame, TCodeReader& Reader, int InitialCodeSi
 
 // Copies Len pixels from S to D in 16-byte pieces, which may write up to 15 bytes past D + Len and
 // read as far past S + Len. Right when every byte of S[0, Len) stands before D or outside the
-// output, as the piece of any known code does.
+// output, as the piece of any known code does. Each piece is loaded whole before it is stored, so
+// a piece may overlap its source where the bytes past Len do.
 inline void CopyPieces(uint8_t* D, const uint8_t* S, size_t Len)
 {
-    std::memcpy(D, S, 16);
-    for (size_t i = 16; i < Len; i += 16)
-        std::memcpy(D + i, S + i, 16);
+    for (size_t i = 0; i < Len; i += 16) {
+        uint8_t Piece[16];
+        std::memcpy(Piece, S + i, 16);
+        std::memcpy(D + i, Piece, 16);
+    }
 }
 
 // Decodes the codes of a sound table into Count pixels at Out in file order. Every string of a
