@@ -65,17 +65,12 @@ struct TSubBlockData {
     }
 };
 
-// The rows of a frame in the order its pixels come: top to bottom, or in the four passes of an
-// interlaced frame (0, 8, ...; 4, 12, ...; 2, 6, ...; 1, 3, ...).
-std::vector<int> RowsInFileOrder(int Height, bool Interlaced)
+// The rows of an interlaced frame in the order its pixels come, the four passes 0, 8, ...;
+// 4, 12, ...; 2, 6, ...; 1, 3, ...
+std::vector<int> InterlacedRows(int Height)
 {
     std::vector<int> Rows;
     Rows.reserve(static_cast<size_t>(std::max(Height, 0)));
-    if (!Interlaced) {
-        for (int Y = 0; Y < Height; ++Y)
-            Rows.push_back(Y);
-        return Rows;
-    }
     static const int Start[4] = {0, 4, 2, 1};
     static const int Step[4] = {8, 8, 4, 2};
     for (int Pass = 0; Pass < 4; ++Pass)
@@ -94,7 +89,7 @@ public:
             FDst = Data;
             FLeft = int64_t(Width) * Height;
         } else {
-            FRows = RowsInFileOrder(Height, true);
+            FRows = InterlacedRows(Height);
             NextRow();
         }
     }
@@ -355,6 +350,30 @@ bool DecodeSoundTable(TCodeReader& Reader, int InitialCodeSize, uint8_t* Out, si
     TPiece Old{0, 0}; // the string written last
     bool Sound = true;
 
+    // The entry for the string written last followed by the pixel written next.
+    auto AddEntry = [&]() {
+        if (MaxCode >= kTableSize)
+            return;
+        Table[MaxCode] = {Old.Start, Old.Length + 1};
+        if (++MaxCode >= MaxCodeSize && MaxCodeSize < kTableSize) {
+            MaxCodeSize *= 2;
+            ++CodeSize;
+        }
+    };
+    // A string of Length pixels was written at Pos.
+    auto Put = [&](uint32_t Length) {
+        Old = {static_cast<uint32_t>(Pos), Length};
+        Pos += Length;
+    };
+    // A string near the end of the output: written pixel by pixel, cut at the end.
+    auto PutNearEnd = [&](const uint8_t* S, uint32_t Length) {
+        const size_t N = std::min<size_t>(Length, Count - Pos);
+        for (size_t i = 0; i < N; ++i)
+            Out[Pos + i] = S[i];
+        Old = {static_cast<uint32_t>(Pos), Length};
+        Pos += N;
+    };
+
     // The table always starts cleared, whatever the first code in the stream is.
     int Code = ClearCode;
     for (;;) {
@@ -374,8 +393,7 @@ bool DecodeSoundTable(TCodeReader& Reader, int InitialCodeSize, uint8_t* Out, si
                     break;
                 }
                 Out[Pos] = static_cast<uint8_t>(Code);
-                Old = {static_cast<uint32_t>(Pos), 1};
-                ++Pos;
+                Put(1);
             } else if (Code == EndCode) {
                 break;
             } else if (Code > MaxCode) {
@@ -384,43 +402,25 @@ bool DecodeSoundTable(TCodeReader& Reader, int InitialCodeSize, uint8_t* Out, si
             } else {
                 // The code of the entry being made: OldCode's string and its own first pixel.
                 const TPiece S{Old.Start, Old.Length + 1};
-                if (MaxCode < kTableSize) {
-                    Table[MaxCode] = S;
-                    if (++MaxCode >= MaxCodeSize && MaxCodeSize < kTableSize) {
-                        MaxCodeSize *= 2;
-                        ++CodeSize;
-                    }
-                }
-                const size_t Room = Count - Pos;
-                if (S.Length + 16 <= Room) {
+                AddEntry();
+                if (S.Length + 16 <= Count - Pos) {
                     CopyPieces(Out + Pos, Out + S.Start, Old.Length);
                     Out[Pos + Old.Length] = Out[S.Start];
+                    Put(S.Length);
                 } else {
-                    for (size_t i = 0, N = std::min<size_t>(S.Length, Room); i < N; ++i)
-                        Out[Pos + i] = Out[S.Start + i];
+                    PutNearEnd(Out + S.Start, S.Length);
                 }
-                Old = {static_cast<uint32_t>(Pos), S.Length};
-                Pos += std::min<size_t>(S.Length, Room);
             }
         } else {
             // A root or a known entry.
-            if (MaxCode < kTableSize) {
-                Table[MaxCode] = {Old.Start, Old.Length + 1};
-                if (++MaxCode >= MaxCodeSize && MaxCodeSize < kTableSize) {
-                    MaxCodeSize *= 2;
-                    ++CodeSize;
-                }
-            }
+            AddEntry();
             const uint8_t* S = Code < ClearCode ? Roots + Code : Out + E.Start;
-            const size_t Room = Count - Pos;
-            if (E.Length + 16 <= Room) [[likely]] {
+            if (E.Length + 16 <= Count - Pos) [[likely]] {
                 CopyPieces(Out + Pos, S, E.Length);
+                Put(E.Length);
             } else {
-                for (size_t i = 0, N = std::min<size_t>(E.Length, Room); i < N; ++i)
-                    Out[Pos + i] = S[i];
+                PutNearEnd(S, E.Length);
             }
-            Old = {static_cast<uint32_t>(Pos), E.Length};
-            Pos += std::min<size_t>(E.Length, Room);
         }
         if (Pos >= Count)
             break;
@@ -451,7 +451,7 @@ bool DecodeFrameFast(TGIFSubImage& Frame, TCodeReader& Reader, int InitialCodeSi
     const auto Linear = std::make_unique_for_overwrite<uint8_t[]>(Count);
     if (!DecodeSoundTable(Reader, InitialCodeSize, Linear.get(), Count, Written))
         return false;
-    const std::vector<int> Rows = RowsInFileOrder(Height, true);
+    const std::vector<int> Rows = InterlacedRows(Height);
     for (size_t i = 0; i < Rows.size() && Written > 0; ++i) {
         const size_t N = std::min<size_t>(static_cast<size_t>(Width), Written);
         std::memcpy(Frame.Data.data() + static_cast<size_t>(Rows[i]) * static_cast<size_t>(Width),
