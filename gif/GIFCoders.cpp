@@ -5,6 +5,7 @@
 #include "gif/GIFFrames.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 using namespace gifstrings;
@@ -27,6 +28,8 @@ struct TSubBlockData {
 
     void Read(TStream& Stream)
     {
+        // The data are at most the rest of the stream: room for them at once, so they are never moved.
+        Bytes.reserve(static_cast<size_t>(std::max<int64_t>(Stream.Size() - Stream.Position(), 0)));
         std::vector<uint8_t> Chunk;
         size_t ChunkSize = 4096;
         size_t Pos = 0, Len = 0;
@@ -62,6 +65,20 @@ struct TSubBlockData {
     }
 };
 
+// The rows of an interlaced frame in the order its pixels come, the four passes 0, 8, ...;
+// 4, 12, ...; 2, 6, ...; 1, 3, ...
+std::vector<int> InterlacedRows(int Height)
+{
+    std::vector<int> Rows;
+    Rows.reserve(static_cast<size_t>(std::max(Height, 0)));
+    static const int Start[4] = {0, 4, 2, 1};
+    static const int Step[4] = {8, 8, 4, 2};
+    for (int Pass = 0; Pass < 4; ++Pass)
+        for (int Y = Start[Pass]; Y < Height; Y += Step[Pass])
+            Rows.push_back(Y);
+    return Rows;
+}
+
 // Where decoded pixels go: rows in file order (interlaced or not) of the frame's pixels. Pixels go
 // to a run of contiguous room: the rest of the frame, or of the row when the frame is interlaced.
 class TPixelSink {
@@ -72,12 +89,7 @@ public:
             FDst = Data;
             FLeft = int64_t(Width) * Height;
         } else {
-            static const int Start[4] = {0, 4, 2, 1};
-            static const int Step[4] = {8, 8, 4, 2};
-            FRows.reserve(static_cast<size_t>(Height));
-            for (int Pass = 0; Pass < 4; ++Pass)
-                for (int Y = Start[Pass]; Y < Height; Y += Step[Pass])
-                    FRows.push_back(Y);
+            FRows = InterlacedRows(Height);
             NextRow();
         }
     }
@@ -124,25 +136,44 @@ private:
     size_t FRow = 0;
 };
 
-// Codes packed least significant bit first in one buffer (with 8 bytes of room behind its end).
+static_assert(std::endian::native == std::endian::little, "codes are unpacked with little-endian loads");
+
+// Codes packed least significant bit first in one buffer (with 8 bytes of room behind its end),
+// taken from a 64-bit buffer that is refilled with up to 8 bytes at a time.
 class TCodeReader {
 public:
-    TCodeReader(const uint8_t* Bits, uint64_t TotalBits) : FBits(Bits), FTotal(TotalBits) {}
+    TCodeReader(const uint8_t* Bits, uint64_t TotalBits) : FNext(Bits), FLeft(TotalBits) {}
     // The next code of Size bits; -1 when the data hold no whole code more.
     int Read(int Size)
     {
-        if (FPos + static_cast<uint64_t>(Size) > FTotal)
+        if (FLeft < static_cast<uint64_t>(Size)) {
+            FExhausted = true;
             return -1;
-        uint64_t V;
-        std::memcpy(&V, FBits + (FPos >> 3), 8);
-        FPos += static_cast<uint64_t>(Size);
-        return static_cast<int>((V >> ((FPos - static_cast<uint64_t>(Size)) & 7)) & ((1u << Size) - 1));
+        }
+        if (FCount < Size) {
+            // Bytes are loaded only while unread bits remain, so the load stays within the 8
+            // bytes of room; the bits of a partly taken byte are loaded again alike.
+            uint64_t V;
+            std::memcpy(&V, FNext, 8);
+            FBuffer |= V << FCount;
+            FNext += (63 - FCount) >> 3;
+            FCount |= 56;
+        }
+        const int Code = static_cast<int>(FBuffer & ((1u << Size) - 1));
+        FBuffer >>= Size;
+        FCount -= Size;
+        FLeft -= static_cast<uint64_t>(Size);
+        return Code;
     }
+    // A read found too few bits.
+    bool Exhausted() const { return FExhausted; }
 
 private:
-    const uint8_t* FBits;
-    uint64_t FTotal;
-    uint64_t FPos = 0;
+    const uint8_t* FNext;
+    uint64_t FLeft; // bits not yet taken
+    uint64_t FBuffer = 0;
+    int FCount = 0; // bits in FBuffer
+    bool FExhausted = false;
 };
 
 struct TLZWTables {
@@ -152,43 +183,11 @@ struct TLZWTables {
     uint8_t Stack[kStackSize];
 };
 
-} // namespace
-
-void DecompressFrameData(TGIFSubImage& Frame, TStream& Stream)
+// Decodes with a table of prefix chains into the frame's rows, and holds out against every
+// damage: codes beyond the table, chains that run in circles.
+void DecodeCarefully(TGIFSubImage& Frame, TCodeReader& Reader, int InitialCodeSize)
 {
-    Frame.NewImage();
-    uint8_t Fill = 0;
-    if (Frame.Transparent && Frame.GraphicControlExtension)
-        Fill = Frame.GraphicControlExtension->TransparentColorIndex();
-    if (Fill != 0)
-        std::fill(Frame.Data.begin(), Frame.Data.end(), Fill);
-
-    uint8_t InitialCodeSize;
-    if (!TryReadByte(Stream, InitialCodeSize))
-        return;
-
-    TSubBlockData In;
-    In.Read(Stream);
-    if (In.Truncated)
-        Frame.Warning(gsWarning, sOutOfData);
-    // Codes of more than 12 bits do not exist; such a code size cannot be decoded.
-    if (InitialCodeSize >= kMaxLZWBits)
-        GIFError(sInvalidData);
-    if (Frame.Data.empty())
-        return;
-
-    const uint64_t TotalBits = uint64_t(In.Bytes.size()) * 8;
-    In.Bytes.resize(In.Bytes.size() + 8, 0);
-    TCodeReader Reader(In.Bytes.data(), TotalBits);
-    bool UnderrunWarned = false;
-    auto NextCode = [&](int Size) {
-        const int Code = Reader.Read(Size);
-        if (Code < 0 && In.Terminated && !UnderrunWarned) {
-            UnderrunWarned = true;
-            Frame.Warning(gsWarning, sDecodeTooFewBits);
-        }
-        return Code;
-    };
+    auto NextCode = [&](int Size) { return Reader.Read(Size); };
 
     const int ClearCode = 1 << InitialCodeSize;
     const int EndCode = ClearCode + 1;
@@ -305,6 +304,204 @@ void DecompressFrameData(TGIFSubImage& Frame, TStream& Stream)
         OldCode = InCode;
         Sink.Put(Stack + Sp, kStackSize - Sp);
     }
+}
+
+// Copies Len pixels from S to D in 16-byte pieces, which may write up to 15 bytes past D + Len and
+// read as far past S + Len. Right when every byte of S[0, Len) stands before D or outside the
+// output, as the piece of any known code does. Each piece is loaded whole before it is stored, so
+// a piece may overlap its source where the bytes past Len do.
+inline void CopyPieces(uint8_t* D, const uint8_t* S, size_t Len)
+{
+    for (size_t i = 0; i < Len; i += 16) {
+        uint8_t Piece[16];
+        std::memcpy(Piece, S + i, 16);
+        std::memcpy(D + i, Piece, 16);
+    }
+}
+
+// Decodes the codes of a sound table into Count pixels at Out in file order. Every string of a
+// sound table already stands in the output once: the entry made from OldCode and a first pixel is
+// OldCode's string as last written followed by the pixel written next, so an entry is kept as the
+// start and length of that piece and decoding a code copies it. False, with Out partly written,
+// when a code beyond the table shows that the data are damaged; else Written is the number of
+// pixels decoded. Pixels up to 15 past Written may have been written as well.
+bool DecodeSoundTable(TCodeReader& Reader, int InitialCodeSize, uint8_t* Out, size_t Count, size_t& Written)
+{
+    struct TPiece {
+        uint32_t Start;
+        uint32_t Length; // 0 for the clear and the end code
+    };
+    const int ClearCode = 1 << InitialCodeSize;
+    const int EndCode = ClearCode + 1;
+    // The roots' strings, with room for a 16-byte read past each.
+    uint8_t Roots[kTableSize / 2 + 16] = {};
+    for (int i = 0; i < ClearCode; ++i)
+        Roots[i] = static_cast<uint8_t>(i);
+    std::unique_ptr<TPiece[]> Entries(new TPiece[kTableSize]());
+    TPiece* const Table = Entries.get();
+    for (int i = 0; i < ClearCode; ++i)
+        Table[i] = {0, 1};
+    Table[ClearCode] = Table[EndCode] = {0, 0};
+
+    // Locals, so that the pixel stores, which may alias anything, keep none of them in memory.
+    TCodeReader In = Reader;
+    int CodeSize = 0, MaxCodeSize = 0, MaxCode = 0;
+    size_t Pos = 0;
+    TPiece Old{0, 0}; // the string written last
+    bool Sound = true;
+
+    // The entry for the string written last followed by the pixel written next.
+    auto AddEntry = [&]() {
+        if (MaxCode >= kTableSize)
+            return;
+        Table[MaxCode] = {Old.Start, Old.Length + 1};
+        if (++MaxCode >= MaxCodeSize && MaxCodeSize < kTableSize) {
+            MaxCodeSize *= 2;
+            ++CodeSize;
+        }
+    };
+    // A string of Length pixels was written at Pos.
+    auto Put = [&](uint32_t Length) {
+        Old = {static_cast<uint32_t>(Pos), Length};
+        Pos += Length;
+    };
+    // A string near the end of the output: written pixel by pixel, cut at the end.
+    auto PutNearEnd = [&](const uint8_t* S, uint32_t Length) {
+        const size_t N = std::min<size_t>(Length, Count - Pos);
+        for (size_t i = 0; i < N; ++i)
+            Out[Pos + i] = S[i];
+        Old = {static_cast<uint32_t>(Pos), Length};
+        Pos += N;
+    };
+
+    // The table always starts cleared, whatever the first code in the stream is.
+    int Code = ClearCode;
+    for (;;) {
+        const TPiece E = Table[Code];
+        if (Code >= MaxCode || E.Length == 0) [[unlikely]] {
+            if (Code == ClearCode) {
+                CodeSize = InitialCodeSize + 1;
+                MaxCodeSize = 2 * ClearCode;
+                MaxCode = ClearCode + 2;
+                do
+                    Code = In.Read(CodeSize);
+                while (Code == ClearCode);
+                if (Code < 0 || Code == EndCode)
+                    break;
+                if (Code > ClearCode) {
+                    Sound = false;
+                    break;
+                }
+                Out[Pos] = static_cast<uint8_t>(Code);
+                Put(1);
+            } else if (Code == EndCode) {
+                break;
+            } else if (Code > MaxCode) {
+                Sound = false;
+                break;
+            } else {
+                // The code of the entry being made: OldCode's string and its own first pixel.
+                const TPiece S{Old.Start, Old.Length + 1};
+                AddEntry();
+                if (S.Length + 16 <= Count - Pos) {
+                    CopyPieces(Out + Pos, Out + S.Start, Old.Length);
+                    Out[Pos + Old.Length] = Out[S.Start];
+                    Put(S.Length);
+                } else {
+                    PutNearEnd(Out + S.Start, S.Length);
+                }
+            }
+        } else {
+            // A root or a known entry.
+            AddEntry();
+            const uint8_t* S = Code < ClearCode ? Roots + Code : Out + E.Start;
+            if (E.Length + 16 <= Count - Pos) [[likely]] {
+                CopyPieces(Out + Pos, S, E.Length);
+                Put(E.Length);
+            } else {
+                PutNearEnd(S, E.Length);
+            }
+        }
+        if (Pos >= Count)
+            break;
+        Code = In.Read(CodeSize);
+        if (Code < 0)
+            break;
+    }
+    Reader = In;
+    Written = Pos;
+    return Sound;
+}
+
+// The sound-table decoding of a frame: straight into the pixels, or, for an interlaced frame,
+// into rows in file order that are then put in place.
+bool DecodeFrameFast(TGIFSubImage& Frame, TCodeReader& Reader, int InitialCodeSize, uint8_t Fill)
+{
+    const int Width = Frame.Width(), Height = Frame.Height();
+    const size_t Count = Frame.Data.size();
+    size_t Written = 0;
+    if (!Frame.Interlaced() || Height <= 1) {
+        if (!DecodeSoundTable(Reader, InitialCodeSize, Frame.Data.data(), Count, Written))
+            return false;
+        // The pixels the last string's copy wrote past it keep the fill.
+        std::fill_n(Frame.Data.begin() + static_cast<std::ptrdiff_t>(Written), std::min<size_t>(Count - Written, 16), Fill);
+        return true;
+    }
+
+    const auto Linear = std::make_unique_for_overwrite<uint8_t[]>(Count);
+    if (!DecodeSoundTable(Reader, InitialCodeSize, Linear.get(), Count, Written))
+        return false;
+    const std::vector<int> Rows = InterlacedRows(Height);
+    for (size_t i = 0; i < Rows.size() && Written > 0; ++i) {
+        const size_t N = std::min<size_t>(static_cast<size_t>(Width), Written);
+        std::memcpy(Frame.Data.data() + static_cast<size_t>(Rows[i]) * static_cast<size_t>(Width),
+                    Linear.get() + i * static_cast<size_t>(Width), N);
+        Written -= N;
+    }
+    return true;
+}
+
+} // namespace
+
+void DecompressFrameData(TGIFSubImage& Frame, TStream& Stream, TLZWRoute Route)
+{
+    Frame.NewImage();
+    uint8_t Fill = 0;
+    if (Frame.Transparent && Frame.GraphicControlExtension)
+        Fill = Frame.GraphicControlExtension->TransparentColorIndex();
+    if (Fill != 0)
+        std::fill(Frame.Data.begin(), Frame.Data.end(), Fill);
+
+    uint8_t InitialCodeSize;
+    if (!TryReadByte(Stream, InitialCodeSize))
+        return;
+
+    TSubBlockData In;
+    In.Read(Stream);
+    if (In.Truncated)
+        Frame.Warning(gsWarning, sOutOfData);
+    // Codes of more than 12 bits do not exist; such a code size cannot be decoded.
+    if (InitialCodeSize >= kMaxLZWBits)
+        GIFError(sInvalidData);
+    if (Frame.Data.empty())
+        return;
+
+    const uint64_t TotalBits = uint64_t(In.Bytes.size()) * 8;
+    In.Bytes.resize(In.Bytes.size() + 8, 0);
+    TCodeReader Reader(In.Bytes.data(), TotalBits);
+    bool Decoded = false;
+    if (Route == TLZWRoute::Fast) {
+        Decoded = DecodeFrameFast(Frame, Reader, InitialCodeSize, Fill);
+        if (!Decoded) {
+            // Damaged data: decoded again from the start on the careful route, which decides.
+            std::fill(Frame.Data.begin(), Frame.Data.end(), Fill);
+            Reader = TCodeReader(In.Bytes.data(), TotalBits);
+        }
+    }
+    if (!Decoded)
+        DecodeCarefully(Frame, Reader, InitialCodeSize);
+    if (Reader.Exhausted() && In.Terminated)
+        Frame.Warning(gsWarning, sDecodeTooFewBits);
 }
 
 // ---- Sub-block writer -----------------------------------------------------------------------------

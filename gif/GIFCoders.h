@@ -12,7 +12,11 @@
 // Reads the LZW minimum code size and the data sub-blocks that follow it, up to and including the
 // terminator, into the frame's pixels. Pixels the data do not reach keep the fill value (the
 // transparent index of a transparent frame, else 0).
-void DecompressFrameData(TGIFSubImage& Frame, TStream& Stream);
+// Fast copies the strings of a sound table from where they were first written and turns to the
+// careful route, from the start of the frame, when the data prove damaged; Careful always builds
+// strings through the table's prefix chains. Both give the same pixels and warnings.
+enum class TLZWRoute { Fast, Careful };
+void DecompressFrameData(TGIFSubImage& Frame, TStream& Stream, TLZWRoute Route = TLZWRoute::Fast);
 
 // A write-only adaptor that packs what is written into data sub-blocks of 255 bytes.
 class TGIFStream : public TStream {

@@ -237,6 +237,23 @@ TBitmap* TGIFImage::GetBitmap()
     return Bitmap.get();
 }
 
+void TGIFImage::TakeBitmap(TBitmap& Dest)
+{
+    TGIFSubImage* Frame = Empty() || Bitmap ? nullptr : PictureFrame(Images);
+    if (Frame && Frame->Width() == Width() && Frame->Height() == Height()) {
+        // What GetBitmap would copy from the frame, taken from it instead.
+        Dest.TakeFrom(*Frame->GetBitmap());
+        Frame->FreeBitmap();
+        return;
+    }
+    if (TBitmap* Rendered = GetBitmap()) {
+        Dest.TakeFrom(*Rendered);
+        FreeBitmap();
+    } else {
+        Dest.Assign(nullptr);
+    }
+}
+
 TBitmap* TGIFImage::NewBitmap()
 {
     if (!Bitmap) {

@@ -82,6 +82,10 @@ public:
     TBitmap* GetBitmap();
     TBitmap* NewBitmap();
     void FreeBitmap();
+    // Hands GetBitmap's rendering over to Dest (TBitmap::TakeFrom: pixels, format, palette and
+    // transparency), without a copy where the frame's own rendering is the picture; neither the
+    // image nor that frame keeps a rendering afterwards. An empty image empties Dest.
+    void TakeBitmap(TBitmap& Dest);
 
     // ---- Painters (GUI thread) ----
     // Creates a painter playing the image on Canvas in Rect; returns it, not yet started, when it

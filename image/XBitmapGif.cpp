@@ -39,7 +39,8 @@ std::unique_ptr<TGIFImage> TXBitmap::LoadGIFImageFromStream(TStream& Stream)
                 Options->TransparentColour = GCE->GetTransparentColor();
         }
     }
-    Assign(GIF.GetBitmap());
+    // The image's rendering becomes the picture without a copy; the image renders again if asked.
+    GIF.TakeBitmap(*this);
     GifLoadOptions = std::move(Options);
     return Image;
 }

@@ -7,6 +7,8 @@
 
 #include <QImage>
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -293,6 +295,36 @@ TBitmap::TPixelBytes NewRows(int64_t Bytes, std::optional<uint8_t> Fill)
     }
 }
 
+// 8-bit rows to 24-bit rows (blue, green, red), as DecodeRow and EncodeRow make them: indices past
+// the colour table give black, the padding past each row's pixels is white. The colours are taken
+// as 32-bit words and four pixels are written as three whole words.
+static_assert(std::endian::native == std::endian::little, "colour words are stored as little-endian bytes");
+void ExpandIndicesTo24(const std::vector<TRGBQuad>& Palette, const uint8_t* Src, int64_t SrcStride, int Width,
+                       int Height, uint8_t* Dst, int64_t DstStride)
+{
+    uint32_t colours[256] = {};
+    for (size_t i = 0; i < std::min<size_t>(Palette.size(), 256); ++i)
+        colours[i] = Palette[i].rgbBlue | (uint32_t(Palette[i].rgbGreen) << 8) | (uint32_t(Palette[i].rgbRed) << 16);
+    const size_t used = size_t(Width) * 3;
+    for (int y = 0; y < Height; ++y) {
+        const uint8_t* s = Src + int64_t(y) * SrcStride;
+        uint8_t* d = Dst + int64_t(y) * DstStride;
+        int x = 0;
+        for (; x + 4 <= Width; x += 4, d += 12) {
+            const uint32_t c0 = colours[s[x]], c1 = colours[s[x + 1]], c2 = colours[s[x + 2]], c3 = colours[s[x + 3]];
+            const uint32_t w[3] = {c0 | (c1 << 24), (c1 >> 8) | (c2 << 16), (c2 >> 16) | (c3 << 8)};
+            std::memcpy(d, w, 12);
+        }
+        for (; x < Width; ++x, d += 3) {
+            const uint32_t c = colours[s[x]];
+            d[0] = uint8_t(c);
+            d[1] = uint8_t(c >> 8);
+            d[2] = uint8_t(c >> 16);
+        }
+        std::memset(Dst + int64_t(y) * DstStride + used, 0xFF, size_t(DstStride) - used);
+    }
+}
+
 // A colour table of exactly 2^Bpp entries: Source's, padded with black, when it fits; else the default.
 std::vector<TRGBQuad> PaletteFor(int Bpp, const std::vector<TRGBQuad>* Source)
 {
@@ -405,6 +437,16 @@ void TBitmap::SetPixelFormat(TPixelFormat Value)
         palette = PaletteFor(bpp, sameIndices ? &FPalette : nullptr);
     }
     const int64_t stride = RowStride(FWidth, bpp);
+    if (FPixelFormat == pf8bit && pf == pf24bit) {
+        // Every pixel byte is written: only the padding past each row gets the fill.
+        TPixelBytes bits = NewRows(stride * FHeight, std::nullopt);
+        ExpandIndicesTo24(FPalette, FBits.data(), FRowBytes, FWidth, FHeight, bits.data(), stride);
+        FBits.swap(bits);
+        FPalette.clear();
+        FPixelFormat = pf;
+        FRowBytes = int(stride);
+        return;
+    }
     TPixelBytes bits = NewRows(stride * FHeight, WhiteByte(pf));
     if (FWidth > 0) {
         const int oldBpp = BitsPerPixel(FPixelFormat);

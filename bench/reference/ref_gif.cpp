@@ -1,5 +1,6 @@
 // Times giflib inside this process: "ref_gif load FILE.gif" prints the milliseconds from opening the
-// file to its first frame as RGB pixels in memory (what gif2rgb -1 makes, without writing them).
+// file to its first frame as RGB pixels in memory (what gif2rgb -1 makes, without writing them);
+// "ref_gif decode FILE.gif" those from opening the file to all its frames as indices (DGifSlurp).
 #include "PixelBuffer.h"
 
 #include <gif_lib.h>
@@ -11,8 +12,9 @@
 
 int main(int Argc, char** Argv)
 {
-    if (Argc != 3 || std::strcmp(Argv[1], "load") != 0) {
-        std::fprintf(stderr, "usage: ref_gif load FILE.gif\n");
+    const bool Load = Argc == 3 && std::strcmp(Argv[1], "load") == 0;
+    if (Argc != 3 || (!Load && std::strcmp(Argv[1], "decode") != 0)) {
+        std::fprintf(stderr, "usage: ref_gif load|decode FILE.gif\n");
         return 2;
     }
     WarmFreshMemory();
@@ -26,11 +28,11 @@ int main(int Argc, char** Argv)
     const SavedImage& Frame = Gif->SavedImages[0];
     const ColorMapObject* Map = Frame.ImageDesc.ColorMap ? Frame.ImageDesc.ColorMap : Gif->SColorMap;
     const size_t Width = size_t(Gif->SWidth), Height = size_t(Gif->SHeight);
-    TPixelBuffer Rgb(Width * Height * 3);
+    TPixelBuffer Rgb(Load ? Width * Height * 3 : 0);
     const GifImageDesc& D = Frame.ImageDesc;
     if (D.Left != 0 || D.Top != 0 || size_t(D.Width) != Width || size_t(D.Height) != Height)
         std::memset(Rgb.data(), 0, Rgb.size()); // black where the frame does not reach
-    for (int Y = 0; Y < D.Height; ++Y) {
+    for (int Y = 0; Load && Y < D.Height; ++Y) {
         const GifByteType* Row = Frame.RasterBits + size_t(Y) * D.Width;
         unsigned char* Out = Rgb.data() + ((size_t(D.Top) + Y) * Width + D.Left) * 3;
         for (int X = 0; X < D.Width; ++X) {

@@ -6,6 +6,7 @@
 
 #include <QMimeData>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -240,4 +241,36 @@ TEST(GIFImage, Clipboard)
     QMimeData Text;
     Text.setText("not a picture");
     EXPECT_EQ(RaisedMessage([&] { Pasted.LoadFromClipboardFormat(Text); }), "Unsupported clipboard format");
+}
+
+// Taking the picture's rendering gives exactly what GetBitmap gives (pixels, format, palette,
+// transparency), whether the frame's own rendering is taken or the image's; the image renders the
+// same again when asked afterwards, and an empty image empties the destination.
+TEST(GIFImage, TakeBitmapGivesTheRendering)
+{
+    auto ExpectSame = [](TBitmap& A, TBitmap& B) {
+        ASSERT_EQ(A.Width(), B.Width());
+        ASSERT_EQ(A.Height(), B.Height());
+        ASSERT_EQ(A.PixelFormat(), B.PixelFormat());
+        EXPECT_EQ(A.Palette(), B.Palette());
+        EXPECT_EQ(A.Transparent(), B.Transparent());
+        EXPECT_EQ(A.TransparentColor(), B.TransparentColor());
+        for (int Y = 0; Y < A.Height(); ++Y)
+            EXPECT_EQ(0, std::memcmp(A.ScanLine(Y), B.ScanLine(Y), static_cast<size_t>(A.RowBytes()))) << "row " << Y;
+    };
+    for (const char* Name : kFixtures) {
+        SCOPED_TRACE(Name);
+        const Bytes File = ReadFile(FixturePath(std::string("gif/fixtures/") + Name + ".gif"));
+        TWarnedImage Reference, Taken;
+        Reference.Load(File);
+        Taken.Load(File);
+        TBitmap Dest(3, 3);
+        Taken.Image.TakeBitmap(Dest);
+        ExpectSame(*Reference.Image.GetBitmap(), Dest);
+        ExpectSame(*Reference.Image.GetBitmap(), *Taken.Image.GetBitmap());
+    }
+    TGIFImage Empty;
+    TBitmap Dest(3, 3);
+    Empty.TakeBitmap(Dest);
+    EXPECT_TRUE(Dest.Empty());
 }

@@ -285,6 +285,36 @@ TEST(BitmapFormats, IndicesPastAShortPaletteReadAsBlack)
     EXPECT_EQ(b.GetPixel(1, 0), clBlack);
 }
 
+// 8-bit to 24-bit, at widths that leave every remainder of four pixels and every row padding:
+// each pixel takes its palette colour (black past a short palette), the padding stays white.
+TEST(BitmapFormats, EightBitRowsExpandToTheirColours)
+{
+    const std::vector<TRGBQuad> palette = {{1, 2, 3, 0}, {250, 128, 7, 0}, {0, 255, 90, 0}, {66, 77, 88, 0}};
+    for (int w = 1; w <= 13; ++w) {
+        SCOPED_TRACE(w);
+        TBitmap b(w, 3, pf8bit);
+        b.Palette().assign(palette.begin(), palette.end());
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < w; ++x)
+                b.ScanLine(y)[x] = uint8_t(x * 7 + y * 3 == 11 ? 200 : (x * 7 + y * 3) % 4);
+        b.SetPixelFormat(pf24bit);
+        ASSERT_EQ(b.PixelFormat(), pf24bit);
+        EXPECT_TRUE(b.Palette().empty());
+        for (int y = 0; y < 3; ++y) {
+            const uint8_t* row = b.ScanLine(y);
+            for (int x = 0; x < w; ++x) {
+                const int i = x * 7 + y * 3;
+                const TRGBQuad c = i == 11 ? TRGBQuad{} : palette[size_t(i % 4)];
+                EXPECT_EQ(row[3 * x], c.rgbBlue) << x << "," << y;
+                EXPECT_EQ(row[3 * x + 1], c.rgbGreen) << x << "," << y;
+                EXPECT_EQ(row[3 * x + 2], c.rgbRed) << x << "," << y;
+            }
+            for (int p = 3 * w; p < b.RowBytes(); ++p)
+                EXPECT_EQ(row[p], 0xFF) << "padding of row " << y;
+        }
+    }
+}
+
 TEST(BitmapAssign, CopiesEverythingAndStaysIndependent)
 {
     TBitmap a(3, 2, pf8bit);
