@@ -352,3 +352,11 @@ void TCVCompactSelection::Assign(const TPictureSelection* Selection)
     Top = Selection->Bounds().Top;
     TransparentColour = Selection->HasMask() ? Selection->TransparentColour() : -1;
 }
+
+void TCVCompactSelection::Take(TPictureSelection& Selection)
+{
+    Picture.TakePixels(Selection.Picture());
+    Left = Selection.Bounds().Left;
+    Top = Selection.Bounds().Top;
+    TransparentColour = Selection.HasMask() ? Selection.TransparentColour() : -1;
+}

@@ -61,7 +61,12 @@ class TCVCompactSelection {
 public:
     // Raises EPicSelectionError "Invalid Picture Selection" for null.
     explicit TCVCompactSelection(const TPictureSelection* Selection);
+    // An empty snapshot, for Take.
+    TCVCompactSelection() = default;
     void Assign(const TPictureSelection* Selection);
+    // Assign for a selection that is being thrown away: its picture's pixels are taken, not copied,
+    // and its picture is left empty.
+    void Take(TPictureSelection& Selection);
 
     TBitmap Picture;
     int32_t Left = 0;

@@ -392,10 +392,12 @@ void TCVPicChildWin::NewMagicWandSelection(TPoint Point)
         nullptr);
 }
 
-void TCVPicChildWin::DropSelection(bool Apply, bool Repaint)
+void TCVPicChildWin::DropSelection(bool Apply, bool Repaint) { ReleaseSelection(Apply, Repaint); }
+
+std::unique_ptr<TPictureSelection> TCVPicChildWin::ReleaseSelection(bool Apply, bool Repaint)
 {
     if (!FSelection)
-        return;
+        return nullptr;
     EndStroke();
     const TRect bounds = FSelection->Bounds();
     if (Apply) {
@@ -404,10 +406,18 @@ void TCVPicChildWin::DropSelection(bool Apply, bool Repaint)
     }
     // Dropping without pasting throws the floating pixels away: a change worth a question at close too.
     Changed(pcSelectionRemoved, true);
-    FSelection.reset();
+    std::unique_ptr<TPictureSelection> dropped = std::move(FSelection);
     if (Repaint)
         FPictureScrollBox->InvalidatePictureRect(bounds, 0);
     FPictureScrollBox->setCursor(ToolCursor(CurrentCursor));
+    return dropped;
+}
+
+void TCVPicChildWin::ApplySelectionWithUndo(TCVPicGenUndoAction& Step)
+{
+    Step.SetBitmap(&Picture());
+    if (std::unique_ptr<TPictureSelection> dropped = ReleaseSelection(true, true))
+        Step.TakeSelection(*dropped);
 }
 
 void TCVPicChildWin::RemoveSelection()

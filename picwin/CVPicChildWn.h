@@ -128,6 +128,9 @@ public:
     void NewBitmapSelection(TBitmap* Bitmap, TPoint Origin, TColor TransparentColour) override;
     void NewMagicWandSelection(TPoint Point);
     void DropSelection(bool Apply, bool Repaint);
+    // Pastes the selection back as one undo step: Step keeps the picture as it was beneath the
+    // selection and the selection itself, whose pixels it takes once they are back on the picture.
+    void ApplySelectionWithUndo(TCVPicGenUndoAction& Step);
     void RemoveSelection() override;
 
     // ---- Picture operations: each works on the floating selection when there is one, else on the
@@ -217,6 +220,8 @@ private:
     // Replaces the selection by what Make gives, repainting Area (when given) either way.
     void MakeSelection(const std::function<std::unique_ptr<TPictureSelection>()>& Make, const TRect* Area);
     void PictureScrollBoxExit();
+    // DropSelection that hands the dropped selection (null when there was none) to the caller.
+    std::unique_ptr<TPictureSelection> ReleaseSelection(bool Apply, bool Repaint);
     void PictureScrollBoxBeforeZoomPaint(TBitmap& Bitmap, const TRect& R);
     void PictureScrollBoxPainting(TBitmap& Image, const TRect& R);
     void PictureScrollBoxMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);

@@ -288,10 +288,7 @@ void TCVPicChildWin::Crop()
 
 void TCVPicChildWin::SelectAll()
 {
-    auto* step = AddUndoAction<TCVPicGenUndoAction>();
-    step->SetBitmap(&Picture());
-    step->SetSelection(Selection());
-    DropSelection(true, true);
+    ApplySelectionWithUndo(*AddUndoAction<TCVPicGenUndoAction>());
     NewRectSelection(Rect(0, 0, Picture().Width(), Picture().Height()), SelectionTransparentColour());
 }
 
@@ -321,10 +318,7 @@ bool TCVPicChildWin::CopyToClipboard()
         return CopyWholePicture(Picture());
     if (!FSelection->CopyToClipboard())
         return false;
-    auto* step = AddUndoAction<TCVPicGenUndoAction>();
-    step->SetBitmap(&Picture());
-    step->SetSelection(FSelection.get());
-    DropSelection(true, true);
+    ApplySelectionWithUndo(*AddUndoAction<TCVPicGenUndoAction>());
     return true;
 }
 
@@ -340,8 +334,7 @@ bool TCVPicChildWin::CutToClipboard()
     if (!FSelection->CopyToClipboard())
         return false;
     auto* step = AddUndoAction<TCVPicGenUndoAction>();
-    step->SetSelection(FSelection.get());
-    DropSelection(false, true);
+    step->TakeSelection(*ReleaseSelection(false, true));
     return true;
 }
 
@@ -351,11 +344,8 @@ bool TCVPicChildWin::PasteBitmap(TBitmap* Bitmap, TColor TransparentColour)
         return false;
     // Without an older selection the step is empty: undoing it removes the pasted selection.
     auto* step = AddUndoAction<TCVPicGenUndoAction>();
-    if (FSelection) {
-        step->SetBitmap(&Picture());
-        step->SetSelection(FSelection.get());
-        DropSelection(true, true);
-    }
+    if (FSelection)
+        ApplySelectionWithUndo(*step);
     const TRect visible = PictureScrollBox().VisibleRect();
     // The selection keeps its own copy of Bitmap.
     NewBitmapSelection(Bitmap, Point(visible.Left, visible.Top), TransparentColour);

@@ -317,6 +317,13 @@ void TCVPicGenUndoAction::SetSelection(const TPictureSelection* Selection)
         FSelection = std::make_unique<TCVCompactSelection>(Selection);
 }
 
+void TCVPicGenUndoAction::TakeSelection(TPictureSelection& Selection)
+{
+    if (!FSelection)
+        FSelection = std::make_unique<TCVCompactSelection>();
+    FSelection->Take(Selection);
+}
+
 void TCVPicGenUndoAction::Restore(IUndoTarget& Window, TPictureChanges& Flags)
 {
     TEffectsBitmap& picture = Window.PictureScrollBox().Bitmap();

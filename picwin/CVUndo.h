@@ -174,6 +174,8 @@ public:
     // Null drops the snapshot; otherwise the snapshot takes the selection's picture, position and
     // transparent colour (-1 without a mask).
     void SetSelection(const TPictureSelection* Selection);
+    // SetSelection for a selection that is being thrown away: its pixels are taken, not copied.
+    void TakeSelection(TPictureSelection& Selection);
     // Tiles instead of a copy: from now until EndTiles, Picture saves into this step every tile it
     // is about to change. Drops a copy kept before.
     void BeginTiles(TEffectsBitmap& Picture);

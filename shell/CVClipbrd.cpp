@@ -1,6 +1,7 @@
 #include "shell/CVClipbrd.h"
 #include "shell/CVClipbrdSelection.h"
 #include "globals/CVGlobal.h"
+#include "image/BitmapUtils.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -273,7 +274,8 @@ void TCVClipboard::CopyBitmap(const TBitmap* Bitmap, TColor Tag)
         item->ItemID = TCVClipboardStream::NewItemID(used);
         item->Tag = ItemTag;
         auto picture = std::make_shared<TBitmap>();
-        picture->Assign(&Picture);
+        // Format, palette and pixels (a threaded copy); the transparency is the tag's.
+        ::CopyBitmap(Picture, *picture);
         MarkTransparent(*picture, ItemTag);
         item->FPicture = std::move(picture);
         used.insert(item->ItemID);

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -193,6 +195,24 @@ TEST(CopyBitmap, ExactPixelsFormatAndPaletteButOwnTransparency)
             EXPECT_EQ(dest.ScanLine(y)[x], source.ScanLine(y)[x]);
     EXPECT_TRUE(source.Transparent());
     EXPECT_FALSE(dest.Transparent());
+}
+
+// A copy of several megabytes is split into blocks of rows: every row, padding included, arrives once.
+TEST(CopyBitmap, LargeCopySplitIntoRowBlocksIsExact)
+{
+    TRng rng(31);
+    for (const auto& [w, h] : {std::pair{1501, 1001}, std::pair{4001, 700}}) {
+        TBitmap source(w, h, pf24bit);
+        const size_t bytes = size_t(source.RowBytes()) * size_t(h);
+        for (size_t i = 0; i < bytes; ++i)
+            source.Bits()[i] = uint8_t(rng());
+        TBitmap dest(3, 3, pf8bit);
+        CopyBitmap(source, dest);
+        ASSERT_EQ(dest.Width(), w);
+        ASSERT_EQ(dest.Height(), h);
+        EXPECT_EQ(dest.PixelFormat(), pf24bit);
+        EXPECT_EQ(std::memcmp(dest.Bits(), source.Bits(), bytes), 0) << w << " x " << h;
+    }
 }
 
 TEST(IsGraphicEmpty, NullEmptyAndNot)
@@ -519,6 +539,68 @@ TEST(DrawMaskedBitmap, ShiftsClipsAndSkipsMaskedPixels)
     EXPECT_EQ(PixelAt(*dst, 0, 0), Triple(1, 2, 3));
     EXPECT_EQ(PixelAt(*dst, 1, 0), ColorToTriple(clRed));
     EXPECT_EQ(PixelAt(*dst, 2, 0), ColorToTriple(clBlack));
+}
+
+// The masked draw copies runs of unmasked pixels, finding them sixteen mask items at a time, on
+// several threads for large pictures: every width around the block size, runs that start and end at
+// the row's edges and at every offset within a block, and a picture large enough to be split.
+TEST(DrawMaskedBitmap, RunsOfUnmaskedPixelsMatchThePixelByPixelDraw)
+{
+    enum TPattern { pNone, pAll, pEdges, pFirstOnly, pLastOnly, pRuns, pSparse };
+    TRng rng(77);
+    auto fill = [&](TBool2DArray& mask, TPattern pattern) {
+        const int w = mask.Width;
+        for (int y = 0; y < mask.Height; ++y) {
+            int run = 0;
+            bool value = y % 2 == 0;
+            for (int x = 0; x < w; ++x) {
+                bool item = false;
+                switch (pattern) {
+                case pNone: item = false; break;
+                case pAll: item = true; break;
+                case pEdges: item = x == 0 || x == w - 1; break;
+                case pFirstOnly: item = x != 0; break;
+                case pLastOnly: item = x != w - 1; break;
+                case pRuns:
+                    // Runs of 1 to 40 items, so that they end before, on and after block borders.
+                    if (run-- <= 0) {
+                        value = !value;
+                        run = int(rng() % 40);
+                    }
+                    item = value;
+                    break;
+                case pSparse: item = rng() % 23 == 0; break;
+                }
+                mask.SetItem(x, y, item);
+            }
+        }
+    };
+    struct Case {
+        int SW, SH, DX, DY;
+    };
+    std::vector<Case> cases;
+    for (int w = 1; w <= 17; ++w)
+        cases.push_back({w, 3 + w % 4, 0, 0});
+    cases.insert(cases.end(), {{31, 5, 2, 1}, {33, 7, -5, -2}, {47, 9, -17, 3}, {64, 3, 3, -1}, {701, 301, -3, 2}});
+    for (const Case& c : cases) {
+        for (TPattern pattern : {pNone, pAll, pEdges, pFirstOnly, pLastOnly, pRuns, pSparse}) {
+            SCOPED_TRACE(std::to_string(c.SW) + " x " + std::to_string(c.SH) + " at " + std::to_string(c.DX) + "," +
+                         std::to_string(c.DY) + ", pattern " + std::to_string(int(pattern)));
+            auto src = RandomPicture(rng, c.SW, c.SH);
+            auto dst = RandomPicture(rng, c.SW + 2, c.SH + 1);
+            TBool2DArray mask;
+            mask.SetSize(c.SW, c.SH);
+            fill(mask, pattern);
+            auto expected = ClonePicture(*dst);
+            for (int y = 0; y < c.SH; ++y)
+                for (int x = 0; x < c.SW; ++x)
+                    if (x + c.DX >= 0 && x + c.DX < dst->Width() && y + c.DY >= 0 && y + c.DY < dst->Height() &&
+                        !mask.GetItem(x, y))
+                        SetPixelAt(*expected, x + c.DX, y + c.DY, PixelAt(*src, x, y));
+            DrawMaskedBitmap(src.get(), dst.get(), c.DX, c.DY, &mask);
+            ASSERT_TRUE(SamePixels(*dst, *expected));
+        }
+    }
 }
 
 TEST(ReplaceBitmapColour, ToleranceDecidesWhichPixelsChange)

@@ -349,6 +349,56 @@ TEST_F(PicOperations, CopyWithASelectionPutsItOnTheClipboardAndMergesItAsOneStep
     EXPECT_TRUE(SameState(StateOf(*win), before));
 }
 
+// A keyed selection of the whole picture, dropped by each command that drops one: its pixels go on
+// the clipboard and back onto the picture exactly (keyed ones leave what lies beneath), and one Undo
+// gives back the picture and the keyed selection as they were.
+TEST_F(PicOperations, DroppingAKeyedWholePictureSelectionPutsItBackAndUndoesExactly)
+{
+    TransparentSelection = true;
+    TransparentIsForeground = false;
+    BackgroundColour = clRed;
+    struct Case {
+        const char* Name;
+        std::function<bool(TCVPicChildWin&)> Run;
+        bool OnClipboard;
+        bool Merged; // else the hole the selection left stays on the picture
+    } cases[] = {
+        {"copy", [](TCVPicChildWin& W) { return W.CopyToClipboard(); }, true, true},
+        {"cut", [](TCVPicChildWin& W) { return W.CutToClipboard(); }, true, false},
+        {"paste", [](TCVPicChildWin& W) { return W.PasteFromClipboard(); }, false, true},
+        // Merges, then lifts the whole picture again.
+        {"select all", [](TCVPicChildWin& W) { return W.SelectAll(), true; }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TBitmap small(2, 2);
+        Clipboard.CopyBitmap(small, -1);
+        auto win = NewWindow();
+        // Keyed pixels at the edges and inside; the corners keep the selection the picture's size.
+        for (const TPoint p : {Point(0, 3), Point(19, 7), Point(5, 0), Point(8, 15), Point(10, 10), Point(11, 10)})
+            win->Picture().Row24(p.Y)[p.X] = TRGBTriple{0, 0, 255};
+        const TPicCopy original = Copy(win->Picture());
+        win->SelectAll();
+        ASSERT_TRUE(win->Selection()->HasMask());
+        const TState before = StateOf(*win);
+        const int steps = win->UndoList().Count();
+
+        ASSERT_TRUE(c.Run(*win));
+        if (c.OnClipboard) {
+            EXPECT_TRUE(SamePixels(Clipboard.Last, before.SelectionPixels));
+            EXPECT_EQ(Clipboard.LastTag, clRed);
+        }
+        EXPECT_TRUE(SamePixels(win->Picture(), c.Merged ? original : before.Picture));
+        EXPECT_EQ(win->UndoList().Count(), steps + 1);
+
+        win->Undo();
+        EXPECT_TRUE(SameState(StateOf(*win), before));
+        ASSERT_NE(win->Selection(), nullptr);
+        EXPECT_TRUE(win->Selection()->HasMask());
+        EXPECT_EQ(win->Selection()->TransparentColour(), clRed);
+    }
+}
+
 TEST_F(PicOperations, CopyWithoutASelectionCopiesThePictureUntagged)
 {
     auto win = NewWindow();
