@@ -79,20 +79,23 @@ void CopyBitmap(const TBitmap& Source, TBitmap& Dest)
 {
     if (&Source == &Dest)
         return;
+    // A copy of many megabytes runs at memory bandwidth only when several cores share it; so does
+    // the kernel's clearing of the new pages, when each thread's first touch maps its own rows.
+    const size_t rowBytes = size_t(Source.RowBytes());
+    const int grain =
+        static_cast<int>(std::clamp<size_t>(kCopyChunkBytes / std::max<size_t>(rowBytes, 1), 1, size_t(INT32_MAX)));
     // Drop the old pixels first so that the format switch converts nothing; the new rows are written
     // once, by the copy.
     Dest.SetSize(0, 0);
     Dest.SetPixelFormat(Source.PixelFormat());
-    Dest.AllocateForWriting(Source.Width(), Source.Height(), Source.PixelFormat());
+    Dest.AllocateForWriting(Source.Width(), Source.Height(), Source.PixelFormat(), Source.Height() <= grain);
     Dest.Palette() = Source.Palette();
     if (!Source.Bits() || !Dest.Bits())
         return;
-    // A copy of many megabytes runs at memory bandwidth only when several cores share it.
     const uint8_t* from = Source.Bits();
     uint8_t* to = Dest.Bits();
-    const size_t rowBytes = size_t(Source.RowBytes());
     effects_impl::ParallelRows(
-        Source.Height(), static_cast<int>(std::max<size_t>(1, kCopyChunkBytes / rowBytes)), int64_t(rowBytes / 3),
+        Source.Height(), grain, int64_t(rowBytes / 3),
         [&](int Begin, int End) {
             std::memcpy(to + size_t(Begin) * rowBytes, from + size_t(Begin) * rowBytes, size_t(End - Begin) * rowBytes);
         },

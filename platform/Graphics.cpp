@@ -276,14 +276,15 @@ constexpr size_t kHugeStorage = 2 * kHugePageBytes;
 // Every byte is set to Fill, or left unset without one (the caller writes them all). The pages of
 // a big buffer are mapped before its first touch (see TUnsetAllocator for its huge pages): a 6000 x
 // 4000 picture otherwise spends tens of milliseconds in page faults.
-TBitmap::TPixelBytes NewRows(int64_t Bytes, std::optional<uint8_t> Fill)
+TBitmap::TPixelBytes NewRows(int64_t Bytes, std::optional<uint8_t> Fill, bool MapNow = true)
 {
     try {
         TBitmap::TPixelBytes v;
         constexpr size_t kPrefault = size_t(256) << 10;
         if (size_t(Bytes) >= kPrefault) {
             v.reserve(size_t(Bytes));
-            MapPagesNow(v.data(), size_t(Bytes));
+            if (MapNow)
+                MapPagesNow(v.data(), size_t(Bytes));
         }
         if (Fill)
             v.resize(size_t(Bytes), *Fill);
@@ -360,20 +361,20 @@ TBitmap::TBitmap(int W, int H, TPixelFormat Format) : TBitmap()
 
 TBitmap::~TBitmap() = default;
 
-void TBitmap::Allocate(int W, int H, TPixelFormat pf, std::optional<uint8_t> Fill)
+void TBitmap::Allocate(int W, int H, TPixelFormat pf, std::optional<uint8_t> Fill, bool MapNow)
 {
     CheckPictureSize(W, H);
     const int64_t stride = RowStride(W, BitsPerPixel(pf));
-    FBits = NewRows(stride * H, Fill);
+    FBits = NewRows(stride * H, Fill, MapNow);
     FWidth = W;
     FHeight = H;
     FRowBytes = int(stride);
     FPixelFormat = pf;
 }
 
-void TBitmap::AllocateForWriting(int W, int H, TPixelFormat pf)
+void TBitmap::AllocateForWriting(int W, int H, TPixelFormat pf, bool MapNow)
 {
-    Allocate(W, H, pf, std::nullopt);
+    Allocate(W, H, pf, std::nullopt, MapNow);
     const int64_t used = (int64_t(W) * BitsPerPixel(pf) + 7) / 8;
     if (used < FRowBytes)
         for (int y = 0; y < H; ++y)

@@ -217,7 +217,9 @@ public:
     // Gives the bitmap W x H pixels in pf whose bytes are not set, for a caller that writes every
     // row itself (a decoder); only the padding past each row's pixels is zeroed. The caller must
     // fill whatever rows it does not write. Raises through CheckPictureSize before allocating.
-    void AllocateForWriting(int W, int H, TPixelFormat pf);
+    // MapNow maps a big buffer's pages at once, on this thread; a caller that writes the rows on
+    // several threads passes false, so that each thread's first touch maps its own rows.
+    void AllocateForWriting(int W, int H, TPixelFormat pf, bool MapNow = true);
 
     // Pixel storage: growing it leaves the new bytes as they are (NewRows fills them when asked),
     // so a picture about to be written in full is not first filled.
@@ -251,7 +253,7 @@ private:
     friend void ReadBMP(TStream& Stream, TBitmap& Bitmap);
     void CopyTransparency(const TBitmap& Source);
     // Storage for W x H in pf; every byte set to Fill, or left unset without one.
-    void Allocate(int W, int H, TPixelFormat pf, std::optional<uint8_t> Fill);
+    void Allocate(int W, int H, TPixelFormat pf, std::optional<uint8_t> Fill, bool MapNow = true);
     int FWidth = 0;
     int FHeight = 0;
     TPixelFormat FPixelFormat = pf24bit;
