@@ -120,14 +120,11 @@ uint64_t TotalMemoryBytes()
 
 bool GetFileDateTime(const std::string& FileName, double& DateTime)
 {
-    // The file's type first: anything but a regular file (a FIFO would block the open until a
-    // writer came) is no file with a date.
-    struct stat st {};
-    if (FileName.empty() || FileName.find('\0') != std::string::npos || ::stat(FileName.c_str(), &st) != 0 ||
-        !S_ISREG(st.st_mode))
+    // Opened as every reader opens a file: never blocking, and anything but a regular file (a FIFO,
+    // a device, a folder) is refused, so it has no date.
+    if (FileName.empty() || FileName.find('\0') != std::string::npos)
         return false;
-    // Opened as every reader opens a file (never blocking, regular files only), in case the name
-    // changed hands since.
+    struct stat st {};
     try {
         TFileStream file(FileName, fmOpenRead);
         if (::fstat(file.Handle(), &st) != 0)
