@@ -285,6 +285,8 @@ TBitmap::TPixelBytes NewRows(int64_t Bytes, std::optional<uint8_t> Fill, bool Ma
             v.reserve(size_t(Bytes));
             if (MapNow)
                 MapPagesNow(v.data(), size_t(Bytes));
+            else
+                KeepPagesSmall(v.data(), size_t(Bytes));
         }
         if (Fill)
             v.resize(size_t(Bytes), *Fill);

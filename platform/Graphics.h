@@ -218,7 +218,8 @@ public:
     // row itself (a decoder); only the padding past each row's pixels is zeroed. The caller must
     // fill whatever rows it does not write. Raises through CheckPictureSize before allocating.
     // MapNow maps a big buffer's pages at once, on this thread; a caller that writes the rows on
-    // several threads passes false, so that each thread's first touch maps its own rows.
+    // several threads passes false, so that each thread's first touch maps its own rows, in small
+    // pages.
     void AllocateForWriting(int W, int H, TPixelFormat pf, bool MapNow = true);
 
     // Pixel storage: growing it leaves the new bytes as they are (NewRows fills them when asked),
